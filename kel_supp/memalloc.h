@@ -1,0 +1,14 @@
+// memalloc: checked heap allocation. The wrappers never return null: exhaustion is fatal.
+#ifndef KEL_MEMALLOC_H
+#define KEL_MEMALLOC_H
+
+#include <cstdint>
+
+void *mem_calloc(uint32_t nitems, uint32_t size);
+void *mem_malloc(uint32_t size);
+void *mem_realloc(void *block, uint32_t size);
+void mem_free(void *block);
+void *mem_check(void *pointer, const char *tag);
+void mem_print_statistics();
+
+#endif
