@@ -51,6 +51,9 @@ unsigned long text_column_number();
 char *text_insert_char(char c);
 char *text_insert_string(const char *s);
 char *text_default_filetype(const char *fname, const char *ftype);
+// How many included files have ended so far. The scanner compares it before and after reading a
+// string or comment to notice that the token ran past the end of an included file.
+unsigned long text_closed_files();
 
 int text_message(text_message_type type, const char *fmt, ...) __attribute__((format(printf, 2, 3)));
 int text_printf(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
