@@ -7,7 +7,7 @@
 
 #include "scan.h"
 
-const kel_keyword kel_keywords[T_TOKEN_COUNT_ - SCAN_P_TOP] = {
+const kel_keyword kel_keywords[kel_keyword_count] = {
 #define KEYWORD(name, spelling, second, extended) {spelling, second, extended},
 #include "keywords.def"
 #undef KEYWORD

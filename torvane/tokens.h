@@ -13,6 +13,7 @@ enum kel_token : int {
   T_TOKEN_COUNT_
 };
 static_assert(T_TOKEN_COUNT_ == 256, "240 keywords after the 16 primitive kinds");
+constexpr int kel_keyword_count = T_TOKEN_COUNT_ - static_cast<int>(SCAN_P_TOP);
 
 struct kel_keyword {
   const char *spelling;
@@ -21,7 +22,7 @@ struct kel_keyword {
 };
 
 // The keywords in token-number order: entry i is token i + SCAN_P_TOP.
-extern const kel_keyword kel_keywords[T_TOKEN_COUNT_ - SCAN_P_TOP];
+extern const kel_keyword kel_keywords[kel_keyword_count];
 
 // The 256 token names, each ended by a NUL, in token-number order, then one more NUL.
 // Keywords are named by their spelling in single quotes: 'add', '$sp', '"'.

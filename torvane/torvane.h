@@ -27,13 +27,15 @@ extern torvane_data_node *dummy_label;  // receives a directive's value when the
 // First and stop sets of the grammar, filled once by kel_set_initialise.
 extern set_ unit_first, unit_stop, code_first, code_stop, kel_code_2_first, kel_code_4_first;
 extern set_ label_first, label_stop, instr_first, instr_stop, kel_instr_0_first, kel_instr_1_first;
-extern set_ string_first, string_stop, directive_first, directive_stop;
+extern set_ string_first, string_stop, directive_first, directive_stop, kel_directive_2_first;
 extern set_ command_first, command_stop, reg_first, reg_stop, kel_reg_34_first;
+extern set_ kel_command_regimm_first, kel_command_regimmtest_first, kel_command_immtest_first;
+extern set_ kel_command_target_first, kel_command_jump_first;
 extern set_ e0_first, e0_stop, e1_first, e1_stop, e2_stop, e3_stop, e4_stop, e5_stop, e6_stop;
 extern set_ e7_stop, e8_stop, e9_stop, e10_stop, e11_stop;
-extern set_ imm_first, imm_stop, jimm_first, jimm_stop, expr_first, expr_stop, kel_expr_op_first;
-extern set_ kel_e1_op_first, kel_e7_op_first, kel_e8_op_first, kel_e9_op_first;
-extern set_ kel_e10_op_first;
+extern set_ imm_first, imm_stop, jimm_first, jimm_stop, expr_first, expr_stop;
+extern set_ kel_e1_op_first, kel_e7_op_first, kel_e8_op_first, kel_e9_op_first, kel_e10_op_first;
+extern set_ kel_expr_op_first;
 
 void kel_set_initialise();
 
@@ -54,7 +56,7 @@ integer jimm();
 integer expr();
 int operation_def(int operation_code, int op1, int op2);
 
-// The current token's number and record.
-inline int kel_token_now() { return text_scan_data->token; }
+// The current token's number.
+inline int kel_token() { return text_scan_data->token; }
 
 #endif
