@@ -3,7 +3,8 @@
 #
 # A case folder holds:
 #   cmd        the command line, one line: "torvane ARGS..." or "scrubnote ARGS..."
-#              (words are split on blanks; no quoting)
+#              (words are split on blanks; no quoting; @ROOT@ stands for the project's root,
+#              so a case can assemble a file of examples/ without copying it)
 #   stdin      optional: fed to the program's standard input (otherwise /dev/null)
 #   expected/  stdout   the exact standard output
 #              status   the exit status
@@ -23,7 +24,8 @@ for f in "$case_dir"/*; do
   case "$base" in expected|cmd|stdin) ;; *) cp -r "$f" "$work/" ;; esac
 done
 
-read -r -a words < "$case_dir/cmd"
+root=$(cd "$(dirname "$0")/.." && pwd)
+read -r -a words < <(sed "s|@ROOT@|$root|g" "$case_dir/cmd")
 case "${words[0]}" in
   torvane) words[0]=$torvane_bin ;;
   scrubnote) words[0]=$scrubnote_bin ;;
