@@ -6,6 +6,8 @@
 #              (words are split on blanks; no quoting; @ROOT@ stands for the project's root,
 #              so a case can assemble a file of examples/ without copying it)
 #   stdin      optional: fed to the program's standard input (otherwise /dev/null)
+#   filter     optional: a sed script applied to standard output before it is compared
+#              (for the few texts that vary from run to run, such as processor time)
 #   expected/  stdout   the exact standard output
 #              status   the exit status
 #              any other file: must exist after the run with exactly this content
@@ -21,7 +23,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 for f in "$case_dir"/*; do
   base=$(basename "$f")
-  case "$base" in expected|cmd|stdin) ;; *) cp -r "$f" "$work/" ;; esac
+  case "$base" in expected|cmd|stdin|filter) ;; *) cp -r "$f" "$work/" ;; esac
 done
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -36,6 +38,9 @@ input=/dev/null
 [ -f "$case_dir/stdin" ] && input="$case_dir/stdin"
 (cd "$work" && timeout 20 "${words[@]}" < "$input" > "$work/.stdout" 2> "$work/.stderr")
 status=$?
+if [ -f "$case_dir/filter" ]; then
+  sed -f "$case_dir/filter" "$work/.stdout" > "$work/.stdout.filtered" && mv "$work/.stdout.filtered" "$work/.stdout"
+fi
 
 if [ "${UPDATE:-0}" = 1 ]; then
   mkdir -p "$case_dir/expected"

@@ -1,0 +1,185 @@
+// symbol: hash tables of caller-defined records with chained buckets and a root scope.
+// A symbol is one zero-filled block: the link header, then the caller's body, whose start is the
+// key. Callers only ever see body pointers; the header sits directly in front of the body.
+#include "symbol.h"
+
+#include <cstring>
+
+#include "memalloc.h"
+#include "textio.h"
+
+namespace {
+
+// Aligned like any fundamental type, so the body that follows suits every record layout.
+struct alignas(alignof(std::max_align_t)) symbol_node {
+  symbol_node *next_hash;  // next (older) symbol in the same bucket
+  symbol_node **last_hash; // the link that points at this symbol
+  symbol_node *next_scope; // next symbol in the same scope chain
+  symbol_node *scope;      // the scope symbol this symbol was inserted under
+  uint32_t hash;           // full hash value of the key
+};
+
+struct scope_data_node {
+  const char *id;
+};
+
+const char *symbol_root_string = "Root";
+
+} // namespace
+
+struct symbol_table_node {
+  const char *name;
+  symbol_node **table;
+  symbol_node *current;
+  symbol_node *scopes;
+  uint32_t hash_size;
+  uint32_t hash_prime;
+  symbol_compare_function compare;
+  symbol_hash_function hash;
+  symbol_print_function print;
+  symbol_table_node *next;
+};
+
+namespace {
+
+symbol_table *symbol_tables = nullptr; // every table ever created, newest first
+
+symbol_node *header_of(void *body) {
+  return static_cast<symbol_node *>(body) - 1;
+}
+void *body_of(symbol_node *symbol) {
+  return symbol + 1;
+}
+
+} // namespace
+
+symbol_table *symbol_new_table(const char *name, uint32_t symbol_hashsize,
+                               uint32_t symbol_hashprime, symbol_compare_function compare,
+                               symbol_hash_function hash, symbol_print_function print) {
+  auto *table = static_cast<symbol_table *>(mem_malloc(sizeof(symbol_table)));
+  auto *root = static_cast<scope_data_node *>(symbol_new_symbol(sizeof(scope_data_node)));
+  root->id = symbol_root_string;
+  // A table without buckets would leave nowhere to hash to; it gets one.
+  if (symbol_hashsize == 0) symbol_hashsize = 1;
+  table->name = name;
+  table->hash_size = symbol_hashsize;
+  table->hash_prime = symbol_hashprime;
+  table->compare = compare;
+  table->hash = hash;
+  table->print = print;
+  // The allocator counts in 32 bits; a bucket array beyond that could never be had anyway.
+  if (symbol_hashsize > UINT32_MAX / sizeof(symbol_node *))
+    text_message(TEXT_FATAL, "insufficient memory for malloc\n");
+  table->table = static_cast<symbol_node **>(
+      mem_malloc(symbol_hashsize * static_cast<uint32_t>(sizeof(symbol_node *))));
+  for (uint32_t i = 0; i < symbol_hashsize; ++i)
+    table->table[i] = nullptr;
+  table->scopes = header_of(root);
+  table->current = header_of(root);
+  table->next = symbol_tables;
+  symbol_tables = table;
+  return table;
+}
+
+void *symbol_new_symbol(size_t size) {
+  // The allocator counts in 32 bits; a larger block could never be had anyway.
+  if (size > UINT32_MAX - sizeof(symbol_node))
+    text_message(TEXT_FATAL, "insufficient memory for calloc\n");
+  return body_of(
+      static_cast<symbol_node *>(mem_calloc(1, static_cast<uint32_t>(sizeof(symbol_node) + size))));
+}
+
+void *symbol_insert_symbol(symbol_table *table, void *symbol) {
+  symbol_node *node = header_of(symbol);
+  node->hash = table->hash(table->hash_prime, symbol);
+  symbol_node **slot = &table->table[node->hash % table->hash_size];
+  node->next_hash = *slot;
+  node->last_hash = slot;
+  if (*slot != nullptr) (*slot)->last_hash = &node->next_hash;
+  *slot = node;
+  node->next_scope = table->current->next_scope;
+  table->current->next_scope = node;
+  node->scope = table->current;
+  return symbol;
+}
+
+void *symbol_insert_key(symbol_table *table, void *key, size_t key_size, size_t symbol_size) {
+  if (key_size > symbol_size)
+    text_message(TEXT_FATAL, "programmer error - key_size > symbol_size in symbol_insert_key\n");
+  void *symbol = symbol_new_symbol(symbol_size);
+  std::memcpy(symbol, key, key_size);
+  return symbol_insert_symbol(table, symbol);
+}
+
+void *symbol_lookup_key(symbol_table *table, void *key, void *scope) {
+  uint32_t hash = table->hash(table->hash_prime, key);
+  symbol_node *node = table->table[hash % table->hash_size];
+  while (node != nullptr && table->compare(key, body_of(node)) != 0)
+    node = node->next_hash;
+  if (node == nullptr) return nullptr;
+  // Only the newest symbol with the key counts; an older one in the asked scope is hidden.
+  if (scope != nullptr && node->scope != header_of(scope)) return nullptr;
+  return body_of(node);
+}
+
+uint32_t symbol_hash_string(uint32_t hash_prime, void *key) {
+  const char *text = *static_cast<const char *const *>(key);
+  uint32_t hash = 0;
+  if (text == nullptr) return hash;
+  // Characters count as signed bytes, so bytes 128 to 255 add -128 to -1 (modulo 2^32).
+  for (; *text != '\0'; ++text)
+    hash = hash * hash_prime + static_cast<uint32_t>(static_cast<signed char>(*text));
+  return hash;
+}
+
+int symbol_compare_string(void *left, void *right) {
+  const char *left_text = *static_cast<const char *const *>(left);
+  const char *right_text = *static_cast<const char *const *>(right);
+  // A missing name sorts before every text, as it hashes like the empty one.
+  if (left_text == nullptr || right_text == nullptr)
+    return (left_text != nullptr) - (right_text != nullptr);
+  return std::strcmp(left_text, right_text);
+}
+
+void symbol_print_string(const void *symbol) {
+  if (symbol == nullptr)
+    text_printf("Null symbol");
+  else if (const char *name = *static_cast<const char *const *>(symbol); name != nullptr)
+    text_printf("%s", name);
+  else
+    text_printf("(null)");
+}
+
+void symbol_print_table_statistics(symbol_table *table, int histogram_size) {
+  // At least one row, so every bucket has a histogram entry to land in.
+  if (histogram_size < 1) histogram_size = 1;
+  auto last = static_cast<uint32_t>(histogram_size - 1);
+  auto *histogram = static_cast<int32_t *>(
+      mem_calloc(static_cast<uint32_t>(histogram_size), uint32_t{sizeof(int32_t)}));
+  uint32_t symbols = 0;
+  for (uint32_t bucket = 0; bucket < table->hash_size; ++bucket) {
+    uint32_t count = 0;
+    for (symbol_node *node = table->table[bucket]; node != nullptr; node = node->next_hash)
+      ++count;
+    symbols += count;
+    ++histogram[count < last ? count : last];
+  }
+  text_message(TEXT_INFO, "\nSymbol table `%s' has %u buckets and contains %i symbols\n",
+               table->name, table->hash_size, static_cast<int>(symbols));
+  // Unsigned so that a huge table wraps instead of overflowing; the mean reads it as signed.
+  uint32_t weighted = 0;
+  for (uint32_t i = 0; i <= last; ++i) {
+    const char *ending = i == 1 ? "" : i == last ? "s or more" : "s";
+    text_printf("%3i bucket%s %i symbol%s\n", histogram[i], histogram[i] == 1 ? "  has " : "s have",
+                static_cast<int>(i), ending);
+    weighted += (i + 1) * static_cast<uint32_t>(histogram[i]);
+  }
+  text_message(TEXT_INFO, "\nMean list length is %f\n",
+               static_cast<double>(static_cast<int32_t>(weighted)) / table->hash_size - 1);
+  mem_free(histogram);
+}
+
+void symbol_print_all_table_statistics(int histogram_size) {
+  for (symbol_table *table = symbol_tables; table != nullptr; table = table->next)
+    symbol_print_table_statistics(table, histogram_size);
+}

@@ -1,0 +1,4 @@
+.byte -1
+.byte 300
+.half 0x12345
+.string "\xe9"

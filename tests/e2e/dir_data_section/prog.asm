@@ -1,0 +1,7 @@
+nop
+.data 0x100
+.word 7
+.text
+nop
+.data
+.byte 9

@@ -1,0 +1,2 @@
+nop
+.end main

@@ -1,0 +1,5 @@
+nop
+x: .equ y + 1
+.word x
+.word y
+y: .word 0

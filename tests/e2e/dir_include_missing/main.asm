@@ -1,0 +1,3 @@
+nop
+.include ("missing.asm")
+nop

@@ -1,0 +1,3 @@
+.include "a.asm"
+nop
+nop

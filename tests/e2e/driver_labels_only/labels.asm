@@ -1,0 +1,9 @@
+# a comment line
+
+first:
+$second:   ; another comment
+THIRD: // and another
+.globl main
+.frame $sp,24,$31
+gcc2_compiled.:
+

@@ -1,0 +1,2 @@
+start: nop
+	add $3, $1, $2

@@ -1,0 +1,3 @@
+start:
+5 nop
+end:

@@ -1,0 +1,3 @@
+start: nop
+loop: j loop
+end: nop

@@ -1,0 +1,3 @@
+start: j nowhere
+beq $1, $2, Missing
+nop

@@ -1,0 +1,5 @@
+
+nop
+
+add $1, $2, $3
+# comment

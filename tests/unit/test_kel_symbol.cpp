@@ -1,0 +1,216 @@
+// Symbol tables: the string hash, insertion and lookup order, scopes, and the statistics report.
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <unistd.h>
+
+#include "symbol.h"
+#include "textio.h"
+
+namespace {
+
+// The body shape the assembler uses for registers and labels: the name, then a value.
+struct named_value {
+  const char *id;
+  int32_t val;
+};
+
+named_value *insert(symbol_table *table, const char *name) {
+  return static_cast<named_value *>(
+      symbol_insert_key(table, &name, sizeof(char *), sizeof(named_value)));
+}
+
+named_value *lookup(symbol_table *table, const char *name, void *scope = nullptr) {
+  return static_cast<named_value *>(symbol_lookup_key(table, &name, scope));
+}
+
+symbol_table *string_table(const char *name, uint32_t buckets) {
+  return symbol_new_table(name, buckets, 31, symbol_compare_string, symbol_hash_string,
+                          symbol_print_string);
+}
+
+// Names of the form "<digit>..." land in bucket <digit>, so a test can lay out its chains.
+uint32_t digit_hash(uint32_t, void *key) {
+  return static_cast<uint32_t>(**static_cast<char **>(key) - '0');
+}
+
+std::string statistics(symbol_table *table, int histogram_size) {
+  testing::internal::CaptureStdout();
+  symbol_print_table_statistics(table, histogram_size);
+  return testing::internal::GetCapturedStdout();
+}
+
+class SymbolTable : public testing::Test {
+protected:
+  void SetUp() override { text_init(1000, 25, 100, 8); }
+};
+
+TEST(SymbolHashString, SignedBytesWithWrappingArithmetic) {
+  struct {
+    const char *name;
+    uint32_t hash;
+  } cases[] = {
+      {"r0", 3582},
+      {"r31", 111184},
+      {"abc", 96354},
+      {"\xE9", 4294967273u},
+      {"", 0},
+      {nullptr, 0},
+      // Long enough to wrap several times: 31^7 alone exceeds 2^32.
+      {"abcdefghij", 3660649637u},
+  };
+  for (const auto &c : cases) {
+    const char *name = c.name;
+    EXPECT_EQ(symbol_hash_string(31, &name), c.hash) << (name != nullptr ? name : "(null)");
+  }
+}
+
+TEST(SymbolCompareString, OrdersByBytes) {
+  const char *a = "abc";
+  const char *b = "abd";
+  const char *a2 = "abc";
+  EXPECT_LT(symbol_compare_string(&a, &b), 0);
+  EXPECT_GT(symbol_compare_string(&b, &a), 0);
+  EXPECT_EQ(symbol_compare_string(&a, &a2), 0);
+}
+
+TEST(SymbolPrintString, NameOrNullSymbol) {
+  named_value value{"loop", 4};
+  testing::internal::CaptureStdout();
+  symbol_print_string(&value);
+  symbol_print_string(nullptr);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "loopNull symbol");
+}
+
+TEST_F(SymbolTable, InsertKeyCopiesKeyAndZeroFillsTheRest) {
+  symbol_table *table = string_table("labels", 101);
+  char name[] = "start";
+  named_value *symbol = insert(table, name);
+  EXPECT_EQ(symbol->id, name); // the pointer is stored, not the text
+  EXPECT_EQ(symbol->val, 0);
+  EXPECT_EQ(lookup(table, "start"), symbol);
+  EXPECT_EQ(lookup(table, "stop"), nullptr);
+  EXPECT_EQ(lookup(table, "star"), nullptr);
+}
+
+TEST_F(SymbolTable, ManyNamesSharingBucketsAreAllFound) {
+  symbol_table *table = string_table("regtable", 51);
+  std::string names[32];
+  named_value *symbols[32];
+  for (int i = 0; i < 32; ++i) {
+    names[i] = "r" + std::to_string(i);
+    symbols[i] = insert(table, names[i].c_str());
+    symbols[i]->val = i;
+  }
+  for (int i = 0; i < 32; ++i)
+    EXPECT_EQ(lookup(table, names[i].c_str()), symbols[i]) << names[i];
+}
+
+TEST_F(SymbolTable, NewSymbolIsZeroFilledAlignedAndFoundByRecordKey) {
+  // A record whose first field is the name, as the scanner's token record is.
+  struct keyword {
+    char *id;
+    int token;
+    double value;
+  };
+  symbol_table *table = string_table("scan table", 101);
+  auto *word = static_cast<keyword *>(symbol_new_symbol(sizeof(keyword)));
+  EXPECT_EQ(word->id, nullptr);
+  EXPECT_EQ(word->token, 0);
+  EXPECT_EQ(reinterpret_cast<uintptr_t>(word) % alignof(std::max_align_t), 0u);
+  char text[] = "addiu";
+  word->id = text;
+  word->token = 42;
+  EXPECT_EQ(symbol_insert_symbol(table, word), word);
+
+  char probe_text[] = "addiu";
+  keyword probe{probe_text, 0, 0.0};
+  EXPECT_EQ(symbol_lookup_key(table, &probe, nullptr), word);
+}
+
+TEST_F(SymbolTable, DuplicateKeyFindsNewestAndCountsBoth) {
+  symbol_table *table = string_table("torvane", 101);
+  named_value *first = insert(table, "loop");
+  named_value *second = insert(table, "loop");
+  EXPECT_NE(first, second);
+  EXPECT_EQ(lookup(table, "loop"), second);
+  EXPECT_NE(statistics(table, 11).find("contains 2 symbols"), std::string::npos);
+}
+
+TEST_F(SymbolTable, LookupInAnotherScopeFindsNothing) {
+  symbol_table *table = string_table("torvane", 101);
+  named_value *loop = insert(table, "loop");
+  // Any symbol that is not the root scope serves as a foreign scope.
+  named_value *other = insert(table, "other");
+  EXPECT_EQ(lookup(table, "loop"), loop);
+  EXPECT_EQ(lookup(table, "loop", other), nullptr);
+}
+
+TEST_F(SymbolTable, KeyLargerThanBodyIsFatal) {
+  symbol_table *table = string_table("torvane", 101);
+  const char *name = "x";
+  EXPECT_EXIT(
+      {
+        dup2(2, 1);
+        symbol_insert_key(table, &name, sizeof(char *), 4);
+      },
+      testing::ExitedWithCode(1),
+      "Fatal - programmer error - key_size > symbol_size in symbol_insert_key\n");
+}
+
+class SymbolStatistics : public SymbolTable {
+protected:
+  // Five buckets with chains of 0, 1, 2, 3 and 0 symbols.
+  symbol_table *five_buckets() {
+    symbol_table *table =
+        symbol_new_table("five", 5, 31, symbol_compare_string, digit_hash, symbol_print_string);
+    for (const char *name : {"1a", "2a", "2b", "3a", "3b", "3c"})
+      insert(table, name);
+    return table;
+  }
+};
+
+TEST_F(SymbolStatistics, FoldsLongChainsIntoLastRow) {
+  EXPECT_EQ(statistics(five_buckets(), 3),
+            "// ******: \nSymbol table `five' has 5 buckets and contains 6 symbols\n"
+            "  2 buckets have 0 symbols\n"
+            "  1 bucket  has  1 symbol\n"
+            "  2 buckets have 2 symbols or more\n"
+            "// ******: \nMean list length is 1.000000\n");
+}
+
+TEST_F(SymbolStatistics, RowOneSaysSymbolEvenWhenLast) {
+  EXPECT_EQ(statistics(five_buckets(), 2),
+            "// ******: \nSymbol table `five' has 5 buckets and contains 6 symbols\n"
+            "  2 buckets have 0 symbols\n"
+            "  3 buckets have 1 symbol\n"
+            "// ******: \nMean list length is 0.600000\n");
+}
+
+TEST_F(SymbolStatistics, EmptyTable) {
+  symbol_table *table = string_table("empty", 7);
+  EXPECT_EQ(statistics(table, 3),
+            "// ******: \nSymbol table `empty' has 7 buckets and contains 0 symbols\n"
+            "  7 buckets have 0 symbols\n"
+            "  0 buckets have 1 symbol\n"
+            "  0 buckets have 2 symbols or more\n"
+            "// ******: \nMean list length is 0.000000\n");
+}
+
+TEST_F(SymbolStatistics, AllTablesNewestFirst) {
+  string_table("older", 3);
+  string_table("newer", 3);
+  testing::internal::CaptureStdout();
+  symbol_print_all_table_statistics(11);
+  std::string out = testing::internal::GetCapturedStdout();
+  size_t newer = out.find("`newer'");
+  size_t older = out.find("`older'");
+  ASSERT_NE(newer, std::string::npos);
+  ASSERT_NE(older, std::string::npos);
+  EXPECT_LT(newer, older);
+  EXPECT_NE(out.find(" 0 buckets have 10 symbols or more\n"), std::string::npos);
+}
+
+} // namespace
