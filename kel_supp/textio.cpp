@@ -85,9 +85,14 @@ uint32_t totalerrors;
 uint32_t totalwarnings;
 
 // Messages, echoes and reports all go to standard output, in the order written.
-FILE *messages() { return stdout; }
+FILE *messages() {
+  return stdout;
+}
 
-void out_of_text_space() { text_message(TEXT_FATAL, "Ran out of text space\n"); }
+[[noreturn]] void out_of_text_space() {
+  text_message(TEXT_FATAL, "Ran out of text space\n");
+  std::exit(1); // not reached: a fatal message ends the process
+}
 
 // Reads the next block of `r`'s stream. Returns the number of bytes read, or -1 on a read error.
 long read_block(source_reader &r) {
@@ -305,9 +310,13 @@ void text_get_char() {
   next_line();
 }
 
-void text_echo(int on) { echo = on; }
+void text_echo(int on) {
+  echo = on;
+}
 
-int text_get_echo() { return echo; }
+int text_get_echo() {
+  return echo;
+}
 
 void text_echo_line() {
   text_echo_line_number();
@@ -345,15 +354,16 @@ void text_echo_line_number() {
     std::fprintf(messages(), "// %6lu: ", linenumber);
 }
 
-unsigned long text_line_number() { return linenumber; }
+unsigned long text_line_number() {
+  return linenumber;
+}
 
-unsigned long text_column_number() { return static_cast<unsigned long>(first_char - text_current); }
+unsigned long text_column_number() {
+  return static_cast<unsigned long>(first_char - text_current);
+}
 
 char *text_insert_char(char c) {
-  if (text_top >= last_char) {
-    out_of_text_space();
-    return nullptr;
-  }
+  if (text_top >= last_char) out_of_text_space();
   *text_top = c;
   return text_top++;
 }
@@ -365,8 +375,9 @@ char *text_insert_string(const char *s) {
   return first;
 }
 
-char *text_default_filetype(char *fname, const char *ftype) {
-  if (*ftype == '\0') return fname;
+char *text_default_filetype(const char *fname, const char *ftype) {
+  // The caller's own name comes back when there is no type to add; it is never written through.
+  if (*ftype == '\0') return const_cast<char *>(fname);
   const size_t fname_length = std::strlen(fname);
   const size_t size = fname_length + std::strlen(ftype) + 2;
   if (size > UINT32_MAX) text_message(TEXT_FATAL, "insufficient memory for malloc\n");
@@ -379,7 +390,9 @@ char *text_default_filetype(char *fname, const char *ftype) {
   return completed;
 }
 
-unsigned long text_closed_files() { return closed_files; }
+unsigned long text_closed_files() {
+  return closed_files;
+}
 
 int text_message(text_message_type type, const char *fmt, ...) {
   if (fmt == nullptr) return 0;
@@ -449,7 +462,9 @@ int text_printf(const char *fmt, ...) {
   return written;
 }
 
-uint32_t text_total_errors() { return totalerrors; }
+uint32_t text_total_errors() {
+  return totalerrors;
+}
 
 int text_print_total_errors() {
   if (totalerrors != 0 || totalwarnings != 0 || echo)

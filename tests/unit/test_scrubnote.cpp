@@ -105,7 +105,7 @@ protected:
       if (out < 0 || err < 0 || chdir(work.c_str()) != 0) _exit(200);
       dup2(out, 1);
       dup2(err, 2);
-      alarm(20);
+      alarm(10);
       execv(SCRUBNOTE_BIN, argv.data());
       _exit(201);
     }

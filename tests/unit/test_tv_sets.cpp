@@ -101,7 +101,7 @@ TEST_F(GrammarSets, LineStartsAreIdentifierLineEndDollarDirectivesAndMnemonics) 
     bool constant = token == T_TRUE || token == T_FALSE || token == T_NULL || token == T_GCC2_COMPILED;
     EXPECT_EQ(set_includes_element(&command_first, token) != 0, word && !constant) << spelling;
   }
-  for (int token : {SCAN_P_ID, SCAN_P_EOLN, static_cast<int>(T_DOLLAR)}) {
+  for (int token : {static_cast<int>(SCAN_P_ID), static_cast<int>(SCAN_P_EOLN), static_cast<int>(T_DOLLAR)}) {
     EXPECT_TRUE(set_includes_element(&code_first, token));
     EXPECT_TRUE(set_includes_element(&code_stop, token));
   }

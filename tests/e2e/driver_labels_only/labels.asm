@@ -1,7 +1,7 @@
 # a comment line
 
 first:
-$second:   ; another comment
+$Second:   ; another comment
 THIRD: // and another
 .globl main
 .frame $sp,24,$31

@@ -1,0 +1,164 @@
+// scan: scanner set-up, keyword loading, and the parser's token tests and error recovery.
+//
+// A syntax error is composed in full before it is issued as one message, so the error limit,
+// which the message writer checks right after writing, never cuts a report short: the error
+// that crosses the limit is printed whole with its expected tokens, then the limit line follows.
+#include "scan.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "memalloc.h"
+#include "textio.h"
+
+int scan_case_insensitive;
+int scan_newline_visible;
+int scan_show_skips;
+int scan_symbol_echo;
+const char *scan_token_names;
+symbol_table *scan_table;
+
+namespace {
+
+// Expected-token lists wrap once the names and separators written on a line reach this width.
+constexpr uint32_t expected_line_length = 60;
+
+// A message under construction: with a null buffer only its length is counted, so the same
+// composition first measures and then fills an exactly sized buffer.
+struct message_text {
+  char *buffer;
+  size_t length;
+};
+
+// Appends s and returns its length.
+size_t put(message_text &m, const char *s) {
+  const size_t n = std::strlen(s);
+  if (m.buffer != nullptr) std::memcpy(m.buffer + m.length, s, n);
+  m.length += n;
+  return n;
+}
+
+// Steps over `count` NUL-terminated names of the token-name list.
+const char *skip_names(const char *names, uint32_t count) {
+  for (; count > 0; --count)
+    names += std::strlen(names) + 1;
+  return names;
+}
+
+// Appends the name of a token from `names`, or its number when there is no name list; `names`
+// points at the name of token `from`. Returns the number of characters appended.
+size_t put_name(message_text &m, const char *names, uint32_t from, uint32_t token) {
+  if (names != nullptr) return put(m, skip_names(names, token - from));
+  char number[16];
+  std::snprintf(number, sizeof number, "%u", token);
+  return put(m, number);
+}
+
+// Appends the members of a set in ascending order, separated by ", ", with a line break after
+// the separator once the line's names and separators have reached the wrap width.
+void put_set(message_text &m, const set_ *set) {
+  const char *name = scan_token_names;
+  uint32_t previous = 0;
+  size_t column = 0;
+  bool printed = false;
+  for (uint32_t byte = 0; byte < set->length; ++byte) {
+    if (set->elements[byte] == 0) continue;
+    for (uint32_t bit = 0; bit < 8; ++bit) {
+      if ((set->elements[byte] & (1u << bit)) == 0) continue;
+      const uint32_t member = byte * 8 + bit;
+      if (printed)
+        column += put(m, ", ");
+      else
+        printed = true;
+      if (column >= expected_line_length) {
+        put(m, "\n");
+        column = 0;
+      }
+      column += put_name(m, name, previous, member);
+      if (name != nullptr) name = skip_names(name, member - previous);
+      previous = member;
+    }
+  }
+}
+
+// The syntax-error text: the token found and the one token (valid_set null) or the set of
+// tokens expected.
+void compose(message_text &m, const char *production, uint32_t valid, const set_ *valid_set) {
+  if (production != nullptr) {
+    put(m, "In rule '");
+    put(m, production);
+    put(m, "', scanned ");
+  } else {
+    put(m, "Scanned ");
+  }
+  put_name(m, scan_token_names, 0, static_cast<uint32_t>(text_scan_data->token));
+  put(m, " whilst expecting ");
+  if (valid_set == nullptr) {
+    put_name(m, scan_token_names, 0, valid);
+  } else {
+    if (set_cardinality(valid_set) != 1) put(m, "one of ");
+    put_set(m, valid_set);
+  }
+  put(m, "\n");
+}
+
+void report(const char *production, uint32_t valid, const set_ *valid_set) {
+  message_text measure{nullptr, 0};
+  compose(measure, production, valid, valid_set);
+  if (measure.length >= UINT32_MAX) text_message(TEXT_FATAL, "syntax error message too long\n");
+  message_text text{static_cast<char *>(mem_malloc(static_cast<uint32_t>(measure.length + 1))), 0};
+  compose(text, production, valid, valid_set);
+  text.buffer[text.length] = '\0';
+  text_message(TEXT_ERROR_ECHO, "%s", text.buffer);
+  mem_free(text.buffer);
+}
+
+} // namespace
+
+void scan_init(int case_insensitive, int newline_visible, int show_skips, int symbol_echo,
+               const char *token_names) {
+  scan_case_insensitive = case_insensitive;
+  scan_newline_visible = newline_visible;
+  scan_show_skips = show_skips;
+  scan_symbol_echo = symbol_echo;
+  scan_token_names = token_names;
+  text_scan_data = static_cast<scan_data *>(mem_malloc(sizeof(scan_data)));
+  std::memset(text_scan_data, 0, sizeof(scan_data)); // read by an inclusion before any token
+  scan_table = symbol_new_table("scan table", 101, 31, symbol_compare_string, symbol_hash_string,
+                                symbol_print_string);
+}
+
+void scan_load_keyword(const char *id1, const char *id2, int token, int extended) {
+  auto *keyword = static_cast<scan_data *>(symbol_new_symbol(sizeof(scan_data)));
+  keyword->id = text_insert_string(id1);
+  // The second text follows the first one's NUL, where the scanner looks for it.
+  if (id2 != nullptr) text_insert_string(id2);
+  keyword->token = token;
+  keyword->extended = extended;
+  symbol_insert_symbol(scan_table, keyword);
+}
+
+int scan_test(const char *production, int valid, set_ *stop) {
+  if (text_scan_data->token == valid) return 1;
+  if (stop == nullptr) return 0;
+  report(production, static_cast<uint32_t>(valid), nullptr);
+  scan_skip(stop);
+  return 0;
+}
+
+int scan_test_set(const char *production, set_ *valid, set_ *stop) {
+  if (set_includes_element(valid, static_cast<uint32_t>(text_scan_data->token))) return 1;
+  if (stop == nullptr) return 0;
+  report(production, 0, valid);
+  scan_skip(stop);
+  return 0;
+}
+
+void scan_skip(set_ *stop) {
+  // The end of input ends every skip, since the scanner returns it for ever: a stop set that
+  // lacks it would otherwise never be reached.
+  while (text_scan_data->token != SCAN_P_EOF &&
+         !set_includes_element(stop, static_cast<uint32_t>(text_scan_data->token)))
+    scan_();
+  if (scan_show_skips) text_message(TEXT_ERROR_ECHO, "Skipping to...\n");
+}

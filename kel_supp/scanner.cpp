@@ -1,0 +1,494 @@
+// scanner: turns the characters of the text module into tokens. Identifiers, numbers, line ends
+// and the end of input are built in; every other token comes from the keyword table, where a
+// keyword's extended kind makes the scanner read a string, a character or a comment after it.
+//
+// Token texts are appended to the text buffer from text_top and given back by moving text_top,
+// so no token costs an allocation.
+#include "scanner.h"
+
+#include <array>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include "scan.h"
+#include "set.h"
+#include "symbol.h"
+#include "textio.h"
+
+namespace {
+
+// Character classes of the C locale. Bytes 128 to 255 belong to none of them, so they never
+// start or continue an identifier or a number and are never white space.
+enum char_class : unsigned char {
+  C_LETTER = 1,
+  C_DIGIT = 2,
+  C_HEX = 4,
+  C_SPACE = 8,
+  C_PRINT = 16,
+  C_UPPER = 32,
+};
+
+constexpr std::array<unsigned char, 256> make_classes() {
+  std::array<unsigned char, 256> classes{};
+  for (int c = 'a'; c <= 'z'; ++c)
+    classes[c] |= C_LETTER;
+  for (int c = 'A'; c <= 'Z'; ++c)
+    classes[c] |= C_LETTER | C_UPPER;
+  for (int c = '0'; c <= '9'; ++c)
+    classes[c] |= C_DIGIT | C_HEX;
+  for (int c = 'a'; c <= 'f'; ++c)
+    classes[c] |= C_HEX;
+  for (int c = 'A'; c <= 'F'; ++c)
+    classes[c] |= C_HEX;
+  for (int c : {' ', '\t', '\n', '\v', '\f', '\r'})
+    classes[c] |= C_SPACE;
+  for (int c = 0x20; c < 0x7F; ++c)
+    classes[c] |= C_PRINT;
+  return classes;
+}
+
+constexpr std::array<unsigned char, 256> classes = make_classes();
+
+// True when c (a character 0..255, or -1 at the end of input) is in one of the classes.
+inline bool is(int c, unsigned char wanted) {
+  return static_cast<unsigned>(c) < classes.size() && (classes[static_cast<unsigned>(c)] & wanted);
+}
+
+inline bool starts_identifier(int c) {
+  return c == '_' || is(c, C_LETTER);
+}
+inline bool continues_identifier(int c) {
+  return c == '_' || is(c, C_LETTER | C_DIGIT);
+}
+
+// The texts of the two built-in tokens that keep nothing in the buffer.
+char eoln_text[] = "EOLN";
+char eof_text[] = "EOF";
+
+inline void append(int c) {
+  text_insert_char(static_cast<char>(c));
+}
+
+// The keyword whose text is the one at token->id, or null.
+inline const scan_data *lookup(scan_data *token) {
+  return static_cast<const scan_data *>(symbol_lookup_key(scan_table, token, nullptr));
+}
+
+// The second text of a keyword is stored right after the NUL of its own text.
+inline const char *second_text(const char *keyword) {
+  return keyword + std::strlen(keyword) + 1;
+}
+
+// Consumes the current character of a string, character or comment. Returns false when that
+// ended an included file: the text module has then restored the including file's position and
+// its saved token record. A file ends only after the extra space that closes every stored line,
+// so only a space needs the check.
+inline bool advance(unsigned long closed) {
+  const bool space = text_char == ' ';
+  text_get_char();
+  return !(space && text_closed_files() != closed);
+}
+
+// Consumes a line end inside a token together with the extra space that the text module stores
+// after it: that space stands for no source character, so the token goes on with the first
+// character of the next line.
+inline bool advance_line_end(unsigned long closed) {
+  text_get_char();
+  return text_char != ' ' || advance(closed);
+}
+
+// identifier ::= ( letter | "_" ) { letter | digit | "_" }, then one lookup in the keyword table.
+void read_identifier(scan_data *token, char *start) {
+  char *id = text_top;
+  const bool fold = scan_case_insensitive != 0;
+  for (int c = text_char; continues_identifier(c); c = text_char) {
+    if (fold && is(c, C_UPPER)) c += 'a' - 'A';
+    append(c);
+    text_get_char();
+  }
+  append('\0');
+  token->id = id;
+  if (const scan_data *keyword = lookup(token)) {
+    *token = *keyword;
+    text_top = start; // the keyword's own text stands in for the identifier's
+  } else {
+    token->token = SCAN_P_ID;
+  }
+}
+
+// Adds one digit to a value that saturates at 2^32 and so never overflows 64 bits.
+inline uint64_t accumulate(uint64_t value, unsigned base, unsigned digit) {
+  value = value * base + digit;
+  return value > UINT32_MAX ? uint64_t{UINT32_MAX} + 1 : value;
+}
+
+inline unsigned digit_value(int c) {
+  return is(c, C_DIGIT) ? static_cast<unsigned>(c - '0')
+                        : static_cast<unsigned>((c | 0x20) - 'a' + 10);
+}
+
+// number ::= digits [ "." digits ] [ ( "e" | "E" ) [ "+" | "-" ] digits ] { letter }
+//          | "0" ( "x" | "X" ) hexdigits { letter }
+// Underscores between digits are dropped; a leading zero never means octal.
+void read_number(scan_data *token) {
+  char *id = text_top;
+  token->token = SCAN_P_INTEGER;
+  bool hex = false;
+  uint64_t value = 0;
+  int c = text_char;
+  if (c == '0') {
+    append(c);
+    text_get_char();
+    c = text_char;
+    if (c == 'x' || c == 'X') {
+      hex = true;
+      append(c);
+      text_get_char();
+      c = text_char;
+    }
+  }
+  const unsigned char digits = hex ? C_HEX : C_DIGIT;
+  const unsigned base = hex ? 16 : 10;
+  for (; c == '_' || is(c, digits); c = text_char) {
+    if (c != '_') {
+      append(c);
+      value = accumulate(value, base, digit_value(c));
+    }
+    text_get_char();
+  }
+  if (!hex) {
+    // The character after "." is peeked at without consuming it, so "1." stays the integer 1
+    // followed by the token "."; a "." is always a real character of the current line, so the
+    // byte after it is still inside that line.
+    if (c == '.' && is(static_cast<unsigned char>(text_current[-1]), C_DIGIT)) {
+      token->token = SCAN_P_REAL;
+      do {
+        append(c);
+        text_get_char();
+        c = text_char;
+      } while (is(c, C_DIGIT));
+    }
+    if (c == 'e' || c == 'E') {
+      token->token = SCAN_P_REAL;
+      append(c);
+      text_get_char();
+      c = text_char;
+      if (c == '+' || c == '-') {
+        append(c);
+        text_get_char();
+        c = text_char;
+      }
+      for (; is(c, C_DIGIT); c = text_char) {
+        append(c);
+        text_get_char();
+      }
+    }
+  }
+  // A suffix such as the "h" of 10h belongs to the number's text.
+  for (; is(c, C_LETTER); c = text_char) {
+    append(c);
+    text_get_char();
+  }
+  append('\0');
+  token->id = id;
+  if (token->token == SCAN_P_INTEGER)
+    token->data.u = value > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(value);
+  else
+    token->data.r = std::strtod(id, nullptr);
+}
+
+// The longest chain of keywords that each extend the previous one by a character. The table
+// holds every proper beginning of such a keyword, so the chain breaks only past the longest
+// match, and the character that broke it starts the next token.
+void read_keyword(scan_data *token) {
+  char *t = text_top;
+  const int first = text_char;
+  const scan_data *found = nullptr;
+  token->id = t;
+  // A NUL is never part of a spelling (it would end the text early) and -1 is no character.
+  for (int c = first; c > 0; c = text_char) {
+    append(c);
+    append('\0');
+    --text_top; // the next character overwrites the terminator
+    const scan_data *keyword = lookup(token);
+    if (keyword == nullptr) break;
+    found = keyword;
+    text_get_char();
+  }
+  text_top = t;
+  if (found != nullptr) {
+    *token = *found;
+    return;
+  }
+  text_message(TEXT_ERROR_ECHO, "Unexpected character 0x%.2X '%c' in source file\n",
+               static_cast<unsigned>(first), is(first, C_PRINT) ? first : ' ');
+  text_get_char(); // skipped; the token stays 0 and scanning goes on
+}
+
+void warn_overflow(bool octal) {
+  text_message(TEXT_WARNING_ECHO, octal ? "Octal escape sequence overflows eight bits: wrapping\n"
+                                        : "Hex escape sequence overflows eight bits: wrapping\n");
+}
+
+// Decodes the escape sequence whose first character (after the escape character) is current
+// and appends the byte it stands for. Returns false when an included file ended.
+bool read_escape(unsigned long closed) {
+  int c = text_char;
+  if (c == -1) return true; // nothing to decode; the caller reports the open string
+  if (c >= '0' && c <= '7') {
+    uint32_t value = 0;
+    bool overflow = false;
+    for (; c >= '0' && c <= '7'; c = text_char) {
+      value = value * 8 + static_cast<uint32_t>(c - '0'); // wraps; the low 8 bits stay exact
+      overflow = overflow || value > 255;
+      text_get_char();
+    }
+    if (overflow) warn_overflow(true);
+    append(static_cast<int>(value & 0xFF));
+    return true;
+  }
+  if (c == 'x' || c == 'X') {
+    text_get_char();
+    uint32_t value = 0;
+    bool overflow = false;
+    for (c = text_char; is(c, C_HEX); c = text_char) {
+      value = value * 16 + digit_value(c);
+      overflow = overflow || value > 255;
+      text_get_char();
+    }
+    if (overflow) warn_overflow(false);
+    append(static_cast<int>(value & 0xFF));
+    return true;
+  }
+  switch (c) {
+  case 'a':
+    append('\a');
+    break;
+  case 'b':
+    append('\b');
+    break;
+  case 'f':
+    append('\f');
+    break;
+  case 'n':
+    append('\n');
+    break;
+  case 'r':
+    append('\r');
+    break;
+  case 't':
+    append('\t');
+    break;
+  case 'v':
+    append('\v');
+    break;
+  case '\n':
+    append(c);
+    return advance_line_end(closed); // the string goes on next line
+  default:
+    append(c);
+    break; // the escape character or the delimiter itself, for instance
+  }
+  return advance(closed);
+}
+
+void unterminated_string() {
+  text_message(TEXT_ERROR_ECHO, "Unterminated string\n");
+}
+
+// The characters of a string up to the delimiter d. With an escape character e, e starts an
+// escape sequence; without one (e == -1), a doubled d stands for one d. A line end or the end of
+// input ends an unterminated string, and the line end is consumed. Returns false when an
+// included file ended inside the string.
+bool read_string(int d, int e, unsigned long closed) {
+  for (int c = text_char;; c = text_char) {
+    if (c == d) {
+      if (!advance(closed)) return false;
+      if (e != -1 || text_char != d) return true;
+      append(d);
+    } else if (c == '\n' || c == -1) {
+      unterminated_string();
+      return advance(closed);
+    } else if (c == e) {
+      if (!advance(closed) || !read_escape(closed)) return false;
+      continue;
+    } else {
+      append(c);
+    }
+    if (!advance(closed)) return false;
+  }
+}
+
+// One character, or with an escape character e an escape sequence. A line end or the end of
+// input is not taken: the token then has an empty text.
+bool read_character(int e, unsigned long closed) {
+  const int c = text_char;
+  if (c == '\n' || c == -1) return true;
+  if (c == e) return advance(closed) && read_escape(closed);
+  append(c);
+  return advance(closed);
+}
+
+// The rest of the line, up to but not including the line end. Only a visible comment keeps it.
+bool read_line_comment(bool keep, unsigned long closed) {
+  for (int c = text_char; c != '\n' && c != -1; c = text_char) {
+    if (keep) append(c);
+    if (!advance(closed)) return false;
+  }
+  return true;
+}
+
+void comment_runs_past_end() {
+  text_message(TEXT_FATAL_ECHO, "Comment terminated by end of file\n");
+}
+
+// A text of one or two characters matched against the characters read so far.
+struct delimiter {
+  int first;
+  int second; // -1 for a one-character text
+  int length; // 0 for an empty text, which never matches
+};
+
+delimiter delimiter_of(const char *text) {
+  const auto c0 = static_cast<unsigned char>(text[0]);
+  const auto c1 = c0 != 0 ? static_cast<unsigned char>(text[1]) : 0;
+  if (c0 == 0) return {-1, -1, 0};
+  if (c1 == 0) return {c0, -1, 1};
+  return {c0, c1, 2};
+}
+
+inline bool ends_with(const delimiter &text, int previous, int c) {
+  if (text.length == 1) return c == text.first;
+  return text.length == 2 && previous == text.first && c == text.second;
+}
+
+// Characters up to the closing text; a nesting comment also counts further opening texts. The
+// end of input, or of an included file, inside the comment is fatal. A kept comment's text
+// excludes the final closing text.
+bool read_block_comment(const char *open_text, bool nest, bool keep, unsigned long closed) {
+  const delimiter open = delimiter_of(open_text);
+  const delimiter close = delimiter_of(second_text(open_text));
+  unsigned long depth = 1;
+  int previous = -1; // the character before the current one, or -1 just after a delimiter
+  for (int c = text_char;; c = text_char) {
+    if (c == -1) comment_runs_past_end();
+    if (ends_with(close, previous, c)) {
+      if (--depth == 0) {
+        if (keep && close.length == 2) --text_top; // its first character was kept
+        return advance(closed);
+      }
+      previous = -1;
+    } else if (nest && ends_with(open, previous, c)) {
+      ++depth;
+      previous = -1;
+    } else {
+      previous = c;
+    }
+    if (keep) append(c);
+    if (!(c == '\n' ? advance_line_end(closed) : advance(closed))) comment_runs_past_end();
+  }
+}
+
+// Reads what a keyword with an extended kind introduces. The token keeps the keyword's number
+// and gets the text read as its text, or becomes 0 (nothing) for a skipped comment. Returns false
+// when an included file ended first; the token record then holds the one the text module
+// restored, and the text read so far is given back.
+bool read_continuation(scan_data *token, char *start) {
+  const unsigned long closed = text_closed_files();
+  const char *keyword = token->id;
+  const int d = static_cast<unsigned char>(keyword[0]);
+  bool kept = true;
+  bool complete = true;
+  switch (token->extended) {
+  case SCAN_P_STRING_ESC:
+    complete = read_string(d, static_cast<unsigned char>(second_text(keyword)[0]), closed);
+    if (!complete) unterminated_string();
+    break;
+  case SCAN_P_STRING:
+    complete = read_string(d, -1, closed);
+    if (!complete) unterminated_string();
+    break;
+  case SCAN_P_CHAR:
+    complete = read_character(-1, closed);
+    break;
+  case SCAN_P_CHAR_ESC:
+    complete = read_character(static_cast<unsigned char>(second_text(keyword)[0]), closed);
+    break;
+  case SCAN_P_COMMENT_LINE:
+  case SCAN_P_COMMENT_LINE_VISIBLE:
+    kept = token->extended == SCAN_P_COMMENT_LINE_VISIBLE;
+    complete = read_line_comment(kept, closed);
+    break;
+  case SCAN_P_COMMENT:
+  case SCAN_P_COMMENT_VISIBLE:
+    kept = token->extended == SCAN_P_COMMENT_VISIBLE;
+    complete = read_block_comment(keyword, false, kept, closed);
+    break;
+  case SCAN_P_COMMENT_NEST:
+  case SCAN_P_COMMENT_NEST_VISIBLE:
+    kept = token->extended == SCAN_P_COMMENT_NEST_VISIBLE;
+    complete = read_block_comment(keyword, true, kept, closed);
+    break;
+  default:
+    return true; // not a kind that reads on
+  }
+  if (!complete || !kept) {
+    text_top = start;
+    if (complete) token->token = 0;
+    return complete;
+  }
+  // A character token also carries its character as its value.
+  if ((token->extended == SCAN_P_CHAR || token->extended == SCAN_P_CHAR_ESC) && text_top > start)
+    token->data.u = static_cast<unsigned char>(*start);
+  append('\0');
+  token->id = start;
+  return true;
+}
+
+// Skips white space; a newline is a token of its own when line ends are visible.
+inline void skip_white_space() {
+  for (int c = text_char; c != '\n' ? is(c, C_SPACE) : !scan_newline_visible; c = text_char)
+    text_get_char();
+}
+
+} // namespace
+
+void scan_() {
+  scan_data *const token = text_scan_data;
+  char *const start = text_top;
+  do {
+    std::memset(token, 0, sizeof *token);
+    skip_white_space();
+    // An included file that ended during the skip has put back the token that was current when
+    // it was opened (the line end of the including line); that token is the result.
+    if (token->token != 0) break;
+
+    const int c = text_char;
+    if (starts_identifier(c)) {
+      read_identifier(token, start);
+    } else if (is(c, C_DIGIT)) {
+      read_number(token);
+    } else if (c == -1) {
+      token->token = SCAN_P_EOF;
+      token->id = eof_text;
+      text_top = start;
+    } else if (c == '\n') {
+      text_top = start;
+      token->token = SCAN_P_EOLN;
+      token->id = eoln_text;
+      // Delivers the line's extra space; the next line is read, and this one echoed, only when
+      // the next token is asked for.
+      text_get_char();
+    } else {
+      read_keyword(token);
+    }
+    if (token->extended != 0 && !read_continuation(token, start)) break;
+  } while (token->token == 0);
+
+  if (scan_symbol_echo) {
+    text_message(TEXT_INFO, "Scanned ");
+    set_print_element(static_cast<uint32_t>(token->token), scan_token_names);
+    text_printf(" id '%s'\n", token->id != nullptr ? token->id : "");
+  }
+}

@@ -1,0 +1,1 @@
+; stripped sources, newest last
