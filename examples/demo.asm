@@ -5,8 +5,7 @@
 count:  .equ    5                   # number of words in the table
 
         .text
-start:  li      $sp, 0x8000         # stack pointer: top of a 32 KB memory
-        addi    $4, $0, table       # $4: address of the table (a forward reference)
+start:  li      $4, table           # $4: address of the table (a forward reference)
         addi    $5, $0, count       # $5: number of words to add
         jal     sum                 # $2 = sum of the table
         sw      $2, total           # absolute address: no base register

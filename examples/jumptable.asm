@@ -4,8 +4,8 @@ cases:  .equ    4                   # entries in the table
 
         .text
 main:   addi    $4, $0, 2           # the number to dispatch on, 0 to cases - 1
-        sltiu   $8, $4, cases       # out of range?
-        beq     $8, $0, other
+        sltiu   $8, $4, cases       # $8 = 1 when the number has an entry
+        beq     $8, $0, other       # no entry: take the default
         sll     $8, $4, 2           # byte offset of the entry: number * 4
         lw      $9, table($8)       # the code address stored in the entry
         jr      $9

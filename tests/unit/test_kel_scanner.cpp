@@ -76,7 +76,7 @@ constexpr test_keyword test_keywords[] = {
     {"add", nullptr, 0},
     {"rem", nullptr, SCAN_P_COMMENT_LINE},
 };
-static_assert(std::size(test_keywords) == K_END - SCAN_P_TOP);
+static_assert(std::size(test_keywords) == static_cast<size_t>(K_END) - SCAN_P_TOP);
 
 constexpr const char *primitive_names[SCAN_P_TOP] = {"IGNORE",       "ID",
                                                      "INTEGER",      "REAL",

@@ -367,41 +367,33 @@ TEST(TextInclude, IncludedFileHasItsOwnErrorAllowance) {
 TEST(TextSpace, LineMustFitTheFreeSpace) {
   // A 16-byte buffer leaves 15 bytes for the first file's line: 13 characters, newline, space.
   const struct {
+    const char *what;
     const char *line;
     uint32_t tab_width;
     bool fits;
   } cases[] = {
-      {"abcdefghijklm\n", 8, true}, {"abcdefghijklmn\n", 8, false},
-      {"abcdefghijklm", 8, true}, // a newline takes the place of the end of the file
-      {"abcdefghijklmn", 8, false}, {"a\tbcde\n", 8, true}, // 8 + 4 + 2
-      {"a\t\tb\n", 8, false},                               // 16 + 1 + 2
-      {"a\t\tb\n", 0, true},                                // tabs kept: 4 + 2
+      {"13 characters", "abcdefghijklm\n", 8, true},
+      {"14 characters", "abcdefghijklmn\n", 8, false},
+      {"13, newline supplied at the end of file", "abcdefghijklm", 8, true},
+      {"14, newline supplied at the end of file", "abcdefghijklmn", 8, false},
+      {"tab to 8, then 4 characters", "a\tbcde\n", 8, true},
+      {"tabs to 16", "a\t\tb\n", 8, false},
+      {"tabs kept at width 0", "a\t\tb\n", 0, true},
   };
   for (const auto &c : cases) {
     source_file source(c.line);
+    const std::string message = prefix(1) + "Fatal (" + source.name() + ") Ran out of text space\n";
     std::fflush(stdout);
-    if (c.fits) {
-      EXPECT_EXIT(
-          {
-            text_init(16, 25, 100, c.tab_width);
-            if (text_open(source.name()) == nullptr) std::exit(2);
-            chars_to_end();
-            std::exit(0);
-          },
-          testing::ExitedWithCode(0), "")
-          << c.line;
-    } else {
-      EXPECT_EXIT(
-          {
-            output_to_stderr();
-            text_init(16, 25, 100, c.tab_width);
-            if (text_open(source.name()) == nullptr) std::exit(2);
-            chars_to_end();
-          },
-          testing::ExitedWithCode(1),
-          exactly(prefix(1) + "Fatal (" + source.name() + ") Ran out of text space\n"))
-          << c.line;
-    }
+    EXPECT_EXIT(
+        {
+          output_to_stderr();
+          text_init(16, 25, 100, c.tab_width);
+          if (text_open(source.name()) == nullptr) std::exit(2);
+          chars_to_end();
+          std::exit(0);
+        },
+        testing::ExitedWithCode(c.fits ? 0 : 1), exactly(c.fits ? "" : message))
+        << c.what;
   }
 }
 

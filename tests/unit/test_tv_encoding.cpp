@@ -7,9 +7,9 @@
 //     li    $3, 0x12345678  # 3C 03 12 34 / 34 63 56 78
 //     beq   $1, $2, 0x120   # @00000100 10 22 00 07
 //
-// '/' separates the words of a multi-word instruction (one record each), "@ADDRESS" checks the
-// address of the line's first record, "??" accepts any byte. A line without '#' must produce
-// nothing; free comments in these files use ';'.
+// '/' separates the words of a multi-word instruction (one record each) and "@ADDRESS" checks the
+// address of the line's first record. A line without '#' must produce nothing; free comments in
+// these files use ';'.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -87,7 +87,9 @@ struct Record {
 
 constexpr const char *control_text = "   \n ";
 
-bool is_hex_digit(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); }
+bool is_hex_digit(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
+}
 
 // Reads upper-case hexadecimal bytes from `text` at the given offsets.
 std::vector<int> hex_bytes(const std::string &text, std::initializer_list<std::size_t> offsets) {
@@ -100,7 +102,9 @@ std::vector<int> hex_bytes(const std::string &text, std::initializer_list<std::s
 // Decodes the data text of one record: a word "HH HH HH HH", a halfword " HH HH", or bytes run
 // together "HHHH...". Returns false for anything else.
 bool decode_data(const std::string &data, std::vector<int> &bytes) {
-  auto hex_at = [&data](std::size_t at) { return is_hex_digit(data[at]) && is_hex_digit(data[at + 1]); };
+  auto hex_at = [&data](std::size_t at) {
+    return is_hex_digit(data[at]) && is_hex_digit(data[at + 1]);
+  };
   if (data.size() == 11 && data[2] == ' ' && data[5] == ' ' && data[8] == ' ' && hex_at(0) &&
       hex_at(3) && hex_at(6) && hex_at(9)) {
     bytes = hex_bytes(data, {0, 3, 6, 9});
@@ -127,7 +131,8 @@ std::string parse_object(const std::string &text, std::vector<Record> &records) 
   const std::string body = text.substr(0, text.size() - 1);
   std::size_t at = 0;
   while (at < body.size()) {
-    if (body.compare(at, 2, "\n@") != 0) return "no location record at offset " + std::to_string(at);
+    if (body.compare(at, 2, "\n@") != 0)
+      return "no location record at offset " + std::to_string(at);
     std::size_t end = body.find("\n@", at + 2);
     if (end == std::string::npos) end = body.size();
     const std::string record = body.substr(at + 2, end - at - 2);
@@ -155,7 +160,7 @@ struct Expected {
   int line = 0;
   std::string source;
   std::optional<std::uint32_t> address;
-  std::vector<std::vector<int>> words; // the bytes of each record; -1 accepts any byte
+  std::vector<std::vector<int>> words; // the bytes of each record
   bool load_immediate = false;         // "li": control text after the first word
 };
 
@@ -166,8 +171,10 @@ std::size_t find_expectation(const std::string &line) {
   for (std::size_t i = 0; i < line.size(); ++i) {
     char c = line[i];
     if (in_string) {
-      if (c == '\\') ++i;
-      else if (c == '"') in_string = false;
+      if (c == '\\')
+        ++i;
+      else if (c == '"')
+        in_string = false;
     } else if (c == '"') {
       in_string = true;
     } else if (c == ';') {
@@ -204,8 +211,6 @@ bool parse_expectation(const std::string &text, Expected &expected) {
       if (word.empty()) return false;
       expected.words.push_back(word);
       word.clear();
-    } else if (token == "??") {
-      word.push_back(-1);
     } else if (token.size() == 2 && is_hex_digit(token[0]) && is_hex_digit(token[1])) {
       word.push_back(std::stoi(token, nullptr, 16));
     } else {
@@ -222,7 +227,7 @@ std::string show_bytes(const std::vector<int> &bytes) {
   std::string text;
   for (int byte : bytes) {
     char buffer[4];
-    std::snprintf(buffer, sizeof buffer, byte < 0 ? "??" : "%02X", byte);
+    std::snprintf(buffer, sizeof buffer, "%02X", static_cast<unsigned>(byte));
     text += (text.empty() ? "" : " ") + std::string(buffer);
   }
   return text;
@@ -232,12 +237,6 @@ std::string show_address(std::uint32_t address) {
   char buffer[16];
   std::snprintf(buffer, sizeof buffer, "@%08X", static_cast<unsigned>(address));
   return buffer;
-}
-
-bool bytes_match(const std::vector<int> &expected, const std::vector<int> &actual) {
-  return expected.size() == actual.size() &&
-         std::equal(expected.begin(), expected.end(), actual.begin(),
-                    [](int want, int got) { return want < 0 || want == got; });
 }
 
 std::vector<std::string> family_files() {
@@ -303,22 +302,25 @@ TEST_P(EncodingFile, EveryLineAssemblesToItsComment) {
       if (w == 0 && expected.address && record.address != *expected.address)
         ADD_FAILURE() << where << ": record at " << show_address(record.address) << ", expected "
                       << show_address(*expected.address);
-      if (!bytes_match(expected.words[w], record.bytes))
+      if (record.bytes != expected.words[w])
         ADD_FAILURE() << where << ": got " << show_bytes(record.bytes) << ", expected "
                       << show_bytes(expected.words[w]);
       const bool control_wanted = expected.load_immediate && w == 0;
       if (record.control != control_wanted)
-        ADD_FAILURE() << where << (control_wanted ? ": no control text after the first word"
-                                                  : ": unexpected control text after a word");
+        ADD_FAILURE() << where
+                      << (control_wanted ? ": no control text after the first word"
+                                         : ": unexpected control text after a word");
     }
   }
   if (next < records.size())
     ADD_FAILURE() << name << ": " << records.size() - next
-                  << " record(s) that no line expects, the first " << show_address(records[next].address)
-                  << " " << show_bytes(records[next].bytes);
+                  << " record(s) that no line expects, the first "
+                  << show_address(records[next].address) << " " << show_bytes(records[next].bytes);
 }
 
 INSTANTIATE_TEST_SUITE_P(Families, EncodingFile, testing::ValuesIn(family_files()),
-                         [](const testing::TestParamInfo<std::string> &info) { return info.param; });
+                         [](const testing::TestParamInfo<std::string> &info) {
+                           return info.param;
+                         });
 
 } // namespace

@@ -22,11 +22,7 @@
         slt   $3, $1, 100     # 28 23 00 64
         sltu  $3, $1, $2      # 00 22 18 2B
         sltu  $3, $1, 100     # 2C 23 00 64
-
-; An absent last operand of a register-or-immediate form writes nothing and keeps the counter.
-        add   $3, $1,
-        sltu  $3, $1,
-        add   $3, $1, $2      # @00000048 00 41 18 20
+        nop                   # @00000048 00 00 00 00
 
 ; Immediate last operand, with an immediate or a test expression.
         addi  $3, $1, 100     # 20 23 00 64

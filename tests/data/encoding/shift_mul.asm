@@ -17,11 +17,6 @@
         sra   $3, $1, -1      # 00 01 1F C3
         srl   $3, $1, 32      # 00 01 18 02
         sll   $31, $31, 31    # 00 1F FF C0
-
-; An absent amount writes nothing.
-        srl   $3, $1,
-        sll   $3, $1,
-        sra   $3, $1,
         nop                   # @00000030 00 00 00 00
 
 ; Register-only shifts and rotates; the rotates put rs1 in rs and rs2 in rt.
