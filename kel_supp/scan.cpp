@@ -20,6 +20,60 @@ symbol_table *scan_table;
 
 namespace {
 
+// The keyword index: open addressing over a power-of-two number of slots, at most half full.
+// Every keyword entered in scan_table is entered here too, a later one with the same text
+// replacing the earlier, as in the table, where the newest symbol with a key hides older ones.
+struct keyword_slot {
+  uint32_t hash;
+  uint32_t length;
+  const scan_data *keyword; // null for a free slot
+};
+
+keyword_slot *slots;
+uint32_t slot_count; // a power of two, or 0 before the first keyword
+uint32_t keyword_count;
+
+// FNV-1a over the bytes of a spelling.
+inline uint32_t spelling_hash(const char *text, uint32_t length) {
+  uint32_t hash = 2166136261u;
+  for (uint32_t i = 0; i < length; ++i)
+    hash = (hash ^ static_cast<unsigned char>(text[i])) * 16777619u;
+  return hash;
+}
+
+// The slot holding the spelling, or the free slot where it belongs.
+keyword_slot *slot_for(const char *text, uint32_t length, uint32_t hash) {
+  const uint32_t mask = slot_count - 1;
+  for (uint32_t i = hash & mask;; i = (i + 1) & mask) {
+    keyword_slot *slot = &slots[i];
+    if (slot->keyword == nullptr || (slot->hash == hash && slot->length == length &&
+                                     std::memcmp(slot->keyword->id, text, length) == 0))
+      return slot;
+  }
+}
+
+void index_keyword(const scan_data *keyword) {
+  if (keyword_count >= slot_count / 2) {
+    if (slot_count > UINT32_MAX / 2 / sizeof(keyword_slot))
+      text_message(TEXT_FATAL, "keyword index too large\n");
+    keyword_slot *old = slots;
+    const uint32_t old_count = slot_count;
+    slot_count = slot_count == 0 ? 256 : slot_count * 2;
+    slots = static_cast<keyword_slot *>(mem_calloc(slot_count, sizeof(keyword_slot)));
+    for (uint32_t i = 0; i < old_count; ++i)
+      if (old[i].keyword != nullptr)
+        *slot_for(old[i].keyword->id, old[i].length, old[i].hash) = old[i];
+    if (old != nullptr) mem_free(old);
+  }
+  const size_t length = std::strlen(keyword->id);
+  if (length >= UINT32_MAX) text_message(TEXT_FATAL, "keyword too long\n");
+  const auto n = static_cast<uint32_t>(length);
+  const uint32_t hash = spelling_hash(keyword->id, n);
+  keyword_slot *slot = slot_for(keyword->id, n, hash);
+  if (slot->keyword == nullptr) ++keyword_count;
+  *slot = {hash, n, keyword};
+}
+
 // Expected-token lists wrap once the names and separators written on a line reach this width.
 constexpr uint32_t expected_line_length = 60;
 
@@ -126,6 +180,11 @@ void scan_init(int case_insensitive, int newline_visible, int show_skips, int sy
   std::memset(text_scan_data, 0, sizeof(scan_data)); // read by an inclusion before any token
   scan_table = symbol_new_table("scan table", 101, 31, symbol_compare_string, symbol_hash_string,
                                 symbol_print_string);
+  // A new table starts a new index.
+  if (slots != nullptr) mem_free(slots);
+  slots = nullptr;
+  slot_count = 0;
+  keyword_count = 0;
 }
 
 void scan_load_keyword(const char *id1, const char *id2, int token, int extended) {
@@ -136,6 +195,12 @@ void scan_load_keyword(const char *id1, const char *id2, int token, int extended
   keyword->token = token;
   keyword->extended = extended;
   symbol_insert_symbol(scan_table, keyword);
+  index_keyword(keyword);
+}
+
+const scan_data *scan_find_keyword(const char *text, uint32_t length) {
+  if (keyword_count == 0) return nullptr;
+  return slot_for(text, length, spelling_hash(text, length))->keyword;
 }
 
 int scan_test(const char *production, int valid, set_ *stop) {

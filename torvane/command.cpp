@@ -19,7 +19,7 @@ int register_number(int token) {
   return number;
 }
 
-}  // namespace
+} // namespace
 
 int reg() {
   // reg ::= '$0' | ... | '$31' | '$sp' | '$fp'
@@ -39,9 +39,9 @@ namespace {
 // The working values of one instruction, fresh for every instruction.
 struct operands {
   uint32_t rd, rs1, rs2, rs, rt;
-  uint32_t immediate;    // immediate operand, test expression or jump target
-  uint32_t destination;  // branch target
-  bool register_form;    // the last operand was a register
+  uint32_t immediate;   // immediate operand, test expression or jump target
+  uint32_t destination; // branch target
+  bool register_form;   // the last operand was a register
 };
 
 struct instruction;
@@ -65,7 +65,7 @@ struct instruction {
   const char *syntax;
   int op;
   int function;
-  int function2;  // second word's function, a variable shift's function, or a fixed field
+  int function2; // second word's function, a variable shift's function, or a fixed field
   builder build;
 };
 
@@ -280,7 +280,8 @@ static_assert(std::size(instructions) == 84, "one row per mnemonic");
 // Row index of every mnemonic token, -1 for other tokens.
 constexpr auto instruction_index = [] {
   std::array<int, T_TOKEN_COUNT_> index{};
-  for (int &i : index) i = -1;
+  for (int &i : index)
+    i = -1;
   for (int i = 0; i < static_cast<int>(std::size(instructions)); i++)
     index[instructions[i].token] = i;
   return index;
@@ -300,8 +301,12 @@ bool operand_present(set_ *first) {
   return false;
 }
 
-bool is_register() { return scan_test_set(nullptr, &kel_reg_34_first, nullptr); }
-bool is_test_expression() { return scan_test(nullptr, T_LPAR_HASH, nullptr); }
+bool is_register() {
+  return scan_test_set(nullptr, &kel_reg_34_first, nullptr);
+}
+bool is_test_expression() {
+  return scan_test(nullptr, T_LPAR_HASH, nullptr);
+}
 
 // Skips the optional "$" before a target.
 void target_prefix() {
@@ -312,12 +317,24 @@ void target_prefix() {
 bool read_operands(const char *syntax, operands &o) {
   for (const char *p = syntax; *p != '\0'; p++) {
     switch (*p) {
-    case 'd': o.rd = reg(); break;
-    case 's': o.rs1 = reg(); break;
-    case 't': o.rs2 = reg(); break;
-    case 'b': o.rs = reg(); break;
-    case 'r': o.rt = reg(); break;
-    case ',': expect(T_COMMA); break;
+    case 'd':
+      o.rd = reg();
+      break;
+    case 's':
+      o.rs1 = reg();
+      break;
+    case 't':
+      o.rs2 = reg();
+      break;
+    case 'b':
+      o.rs = reg();
+      break;
+    case 'r':
+      o.rt = reg();
+      break;
+    case ',':
+      expect(T_COMMA);
+      break;
     case 'R':
     case 'S':
       if (!operand_present(*p == 'R' ? &kel_command_regimm_first : &kel_command_regimmtest_first))
@@ -332,7 +349,9 @@ bool read_operands(const char *syntax, operands &o) {
       if (operand_present(&kel_command_immtest_first))
         o.immediate = is_test_expression() ? expr() : imm();
       break;
-    case 'L': o.immediate = imm(); break;
+    case 'L':
+      o.immediate = imm();
+      break;
     case 'B':
       if (operand_present(&kel_command_target_first)) {
         target_prefix();
@@ -383,7 +402,7 @@ bool read_operands(const char *syntax, operands &o) {
   return true;
 }
 
-}  // namespace
+} // namespace
 
 void command() {
   // command ::= mnemonic operands, as the instruction table gives them
@@ -395,7 +414,7 @@ void command() {
     operands o{};
     if (read_operands(in.syntax, o)) {
       in.build(in, o);
-      emit_nop(0);  // no instruction asks for padding
+      emit_nop(0); // no instruction asks for padding
     }
   }
   scan_test_set(nullptr, &command_stop, &command_stop);

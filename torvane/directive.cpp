@@ -15,7 +15,9 @@ void expect(int token) {
   scan_();
 }
 
-bool operand_follows() { return scan_test_set(nullptr, &kel_directive_2_first, nullptr); }
+bool operand_follows() {
+  return scan_test_set(nullptr, &kel_directive_2_first, nullptr);
+}
 
 void include(const char *name) {
   if (includes_opened - text_closed_files() >= max_include_depth)
@@ -29,7 +31,7 @@ void include(const char *name) {
   scan_();
 }
 
-}  // namespace
+} // namespace
 
 torvane_data_node *current_label() {
   if (last_label != nullptr) return last_label;
@@ -103,7 +105,8 @@ void directive() {
     const char *text = string();
     if (text != nullptr) {
       emit_loc();
-      for (const char *p = text; *p != '\0'; p++) emit_byte(static_cast<unsigned char>(*p));
+      for (const char *p = text; *p != '\0'; p++)
+        emit_byte(static_cast<unsigned char>(*p));
       emit_byte(0);
     }
     break;

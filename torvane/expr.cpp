@@ -15,10 +15,16 @@ void enter_level() {
   if (++depth > max_depth) text_message(TEXT_FATAL_ECHO, "Expression nested too deeply\n");
 }
 
-uint32_t u(integer v) { return static_cast<uint32_t>(v); }
-integer s(uint32_t v) { return static_cast<integer>(v); }
+uint32_t u(integer v) {
+  return static_cast<uint32_t>(v);
+}
+integer s(uint32_t v) {
+  return static_cast<integer>(v);
+}
 
-integer shift_left(integer a, integer b) { return s(u(a) << (u(b) & 31)); }
+integer shift_left(integer a, integer b) {
+  return s(u(a) << (u(b) & 31));
+}
 
 integer shift_right(integer a, integer b) {
   // Arithmetic: the sign bit is copied in.
@@ -40,7 +46,7 @@ integer divide(integer a, integer b) {
 integer power(integer a, integer b) {
   double p = std::trunc(std::pow(static_cast<double>(a), static_cast<double>(b)));
   if (!std::isfinite(p)) return 0;
-  double m = std::fmod(p, 4294967296.0);  // exact for every finite double
+  double m = std::fmod(p, 4294967296.0); // exact for every finite double
   if (m < 0) m += 4294967296.0;
   return s(static_cast<uint32_t>(m));
 }
@@ -55,7 +61,7 @@ int take_operator() {
   return op;
 }
 
-}  // namespace
+} // namespace
 
 integer e1() {
   // e1 ::= e2 [ ( '>' | '<' | '>=' | '<=' | '==' | '!=' ) e2 ]
@@ -64,12 +70,24 @@ integer e1() {
     int op = take_operator();
     integer r = e2();
     switch (op) {
-    case T_GT: v = v > r; break;
-    case T_LT: v = v < r; break;
-    case T_GE: v = v >= r; break;
-    case T_LE: v = v <= r; break;
-    case T_EQ: v = v == r; break;
-    default: v = v != r; break;
+    case T_GT:
+      v = v > r;
+      break;
+    case T_LT:
+      v = v < r;
+      break;
+    case T_GE:
+      v = v >= r;
+      break;
+    case T_LE:
+      v = v <= r;
+      break;
+    case T_EQ:
+      v = v == r;
+      break;
+    default:
+      v = v != r;
+      break;
     }
   }
   scan_test_set(nullptr, &e1_stop, &e1_stop);
@@ -201,10 +219,18 @@ integer e10() {
     integer r = e10();
     depth--;
     switch (op) {
-    case T_PLUS: v = r; break;
-    case T_MINUS: v = s(0u - u(r)); break;
-    case T_TILDE: v = ~r; break;
-    default: v = r == 0; break;
+    case T_PLUS:
+      v = r;
+      break;
+    case T_MINUS:
+      v = s(0u - u(r));
+      break;
+    case T_TILDE:
+      v = ~r;
+      break;
+    default:
+      v = r == 0;
+      break;
     }
   } else if (scan_test_set(nullptr, &e0_first, nullptr)) {
     v = e11();
@@ -215,7 +241,7 @@ integer e10() {
   return v;
 }
 
-}  // namespace
+} // namespace
 
 integer e0() {
   // e0 ::= ID | INTEGER | 'true' | 'false' | 'null' | '(' e2 ')'
@@ -224,7 +250,7 @@ integer e0() {
   case SCAN_P_ID: {
     char *name = text_scan_data->id;
     scan_();
-    auto *record = static_cast<torvane_data_node *>(symbol_lookup_key(torvane, &name, nullptr));
+    torvane_data_node *record = kel_find_label(name);
     if (record != nullptr)
       v = record->val;
     else if (kel_pass == 3)
@@ -278,29 +304,48 @@ namespace {
 // Operation codes of the expr form, by operator token.
 int operation_code(int token) {
   switch (token) {
-  case T_GT: return 100;
-  case T_LT: return 101;
-  case T_EQ: return 102;
-  case T_GE: return 103;
-  case T_LE: return 104;
-  case T_NE: return 105;
-  case T_BARBAR: return 106;
-  case T_AMPAMP: return 107;
-  case T_CARET: return 108;
-  case T_BAR: return 109;
-  case T_AMP: return 110;
-  case T_SHL: return 111;
-  case T_SHR: return 112;
-  case T_PLUS: return 113;
-  case T_MINUS: return 114;
-  case T_STAR: return 115;
-  case T_SLASH: return 116;
-  case T_AT: return 666;
-  default: return 0;
+  case T_GT:
+    return 100;
+  case T_LT:
+    return 101;
+  case T_EQ:
+    return 102;
+  case T_GE:
+    return 103;
+  case T_LE:
+    return 104;
+  case T_NE:
+    return 105;
+  case T_BARBAR:
+    return 106;
+  case T_AMPAMP:
+    return 107;
+  case T_CARET:
+    return 108;
+  case T_BAR:
+    return 109;
+  case T_AMP:
+    return 110;
+  case T_SHL:
+    return 111;
+  case T_SHR:
+    return 112;
+  case T_PLUS:
+    return 113;
+  case T_MINUS:
+    return 114;
+  case T_STAR:
+    return 115;
+  case T_SLASH:
+    return 116;
+  case T_AT:
+    return 666;
+  default:
+    return 0;
   }
 }
 
-}  // namespace
+} // namespace
 
 integer expr() {
   // expr ::= '(#' INTEGER ')' [ operator ] INTEGER
@@ -311,7 +356,7 @@ integer expr() {
   scan_();
   scan_test(nullptr, T_RPAR, &expr_stop);
   scan_();
-  int code = 0;  // no operator: operation_def rejects the code
+  int code = 0; // no operator: operation_def rejects the code
   if (scan_test_set(nullptr, &kel_expr_op_first, nullptr)) code = operation_code(take_operator());
   scan_test(nullptr, SCAN_P_INTEGER, &expr_stop);
   integer second = s(text_scan_data->data.u);
@@ -323,24 +368,42 @@ integer expr() {
 
 int operation_def(int operation_code, int op1, int op2) {
   switch (operation_code) {
-  case 100: return op1 > op2;
-  case 101: return op1 < op2;
-  case 102: return op1 == op2;
-  case 103: return op1 >= op2;
-  case 104: return op1 <= op2;
-  case 105: return op1 != op2;
-  case 106: return op1 != 0 || op2 != 0;
-  case 107: return op1 != 0 && op2 != 0;
-  case 108: return op1 ^ op2;
-  case 109: return op1 | op2;
-  case 110: return op1 & op2;
-  case 111: return shift_left(op1, op2);
-  case 112: return shift_right(op1, op2);
-  case 113: return s(u(op1) + u(op2));
-  case 114: return s(u(op1) - u(op2));
-  case 115: return s(u(op1) * u(op2));
-  case 116: return divide(op1, op2);
-  case 666: return 0x666;
+  case 100:
+    return op1 > op2;
+  case 101:
+    return op1 < op2;
+  case 102:
+    return op1 == op2;
+  case 103:
+    return op1 >= op2;
+  case 104:
+    return op1 <= op2;
+  case 105:
+    return op1 != op2;
+  case 106:
+    return op1 != 0 || op2 != 0;
+  case 107:
+    return op1 != 0 && op2 != 0;
+  case 108:
+    return op1 ^ op2;
+  case 109:
+    return op1 | op2;
+  case 110:
+    return op1 & op2;
+  case 111:
+    return shift_left(op1, op2);
+  case 112:
+    return shift_right(op1, op2);
+  case 113:
+    return s(u(op1) + u(op2));
+  case 114:
+    return s(u(op1) - u(op2));
+  case 115:
+    return s(u(op1) * u(op2));
+  case 116:
+    return divide(op1, op2);
+  case 666:
+    return 0x666;
   default:
     std::fputs("unexpected code\n", stdout);
     return 0;

@@ -1,5 +1,7 @@
 // The statement grammar: the first and stop sets of every rule, the line rules, and labels.
 #include <cstdio>
+#include <string_view>
+#include <unordered_map>
 
 #include "memalloc.h"
 #include "mips_aux.h"
@@ -11,33 +13,47 @@ symbol_table *torvane;
 torvane_data_node *last_label;
 torvane_data_node *dummy_label;
 
+namespace {
+
+// An index beside the label table: the label table's 101 buckets stay as they are (the statistics
+// report them), while look-ups go through this hash map so that they cost the same however many
+// labels a program has. Labels are never entered twice, so name and record correspond one to one.
+std::unordered_map<std::string_view, torvane_data_node *> label_index;
+
+}  // namespace
+
+torvane_data_node *kel_find_label(const char *name) {
+  auto found = label_index.find(name);
+  return found == label_index.end() ? nullptr : found->second;
+}
+
 // The token groups the sets are made of.
-#define KEL_MNEMONICS \
-    T_ABS, T_ADD, T_ADDI, T_ADDIU, T_ADDU, T_AND, T_ANDI, T_B, T_BEQ, T_BEQZ, T_BGE, T_BGEU, \
-    T_BGEZ, T_BGEZAL, T_BGT, T_BGTU, T_BGTZ, T_BLE, T_BLEU, T_BLEZ, T_BLT, T_BLTU, T_BLTZ, \
-    T_BLTZAL, T_BNE, T_BNEZ, T_J, T_JAL, T_JALR, T_JR, T_LB, T_LBU, T_LH, T_LHU, T_LI, T_LUI, \
-    T_LW, T_LWL, T_LWR, T_MFHI, T_MFLO, T_MOVE, T_MTHI, T_MTLO, T_MUL, T_MULO, T_MULOU, T_MULT, \
-    T_MULTU, T_NEG, T_NEGU, T_NOP, T_NOR, T_NOT, T_OR, T_ORI, T_RFE, T_ROL, T_ROR, T_SB, T_SEQ, \
-    T_SGE, T_SGEU, T_SGT, T_SGTU, T_SH, T_SLE, T_SLEU, T_SLL, T_SLLV, T_SLT, T_SLTI, T_SLTIU, \
-    T_SLTU, T_SNE, T_SRA, T_SRAV, T_SRL, T_SRLV, T_SUB, T_SUBU, T_SW, T_XOR, T_XORI
+#define KEL_MNEMONICS                                                                              \
+  T_ABS, T_ADD, T_ADDI, T_ADDIU, T_ADDU, T_AND, T_ANDI, T_B, T_BEQ, T_BEQZ, T_BGE, T_BGEU, T_BGEZ, \
+      T_BGEZAL, T_BGT, T_BGTU, T_BGTZ, T_BLE, T_BLEU, T_BLEZ, T_BLT, T_BLTU, T_BLTZ, T_BLTZAL,     \
+      T_BNE, T_BNEZ, T_J, T_JAL, T_JALR, T_JR, T_LB, T_LBU, T_LH, T_LHU, T_LI, T_LUI, T_LW, T_LWL, \
+      T_LWR, T_MFHI, T_MFLO, T_MOVE, T_MTHI, T_MTLO, T_MUL, T_MULO, T_MULOU, T_MULT, T_MULTU,      \
+      T_NEG, T_NEGU, T_NOP, T_NOR, T_NOT, T_OR, T_ORI, T_RFE, T_ROL, T_ROR, T_SB, T_SEQ, T_SGE,    \
+      T_SGEU, T_SGT, T_SGTU, T_SH, T_SLE, T_SLEU, T_SLL, T_SLLV, T_SLT, T_SLTI, T_SLTIU, T_SLTU,   \
+      T_SNE, T_SRA, T_SRAV, T_SRL, T_SRLV, T_SUB, T_SUBU, T_SW, T_XOR, T_XORI
 
-#define KEL_DIRECTIVES \
-    T_DOT_ALIGN, T_DOT_BLOCKB, T_DOT_BLOCKH, T_DOT_BLOCKW, T_DOT_BYTE, T_DOT_DATA, T_DOT_END, \
-    T_DOT_EQU, T_DOT_HALF, T_DOT_INCLUDE, T_DOT_STRING, T_DOT_TEXT, T_DOT_WORD
+#define KEL_DIRECTIVES                                                                             \
+  T_DOT_ALIGN, T_DOT_BLOCKB, T_DOT_BLOCKH, T_DOT_BLOCKW, T_DOT_BYTE, T_DOT_DATA, T_DOT_END,        \
+      T_DOT_EQU, T_DOT_HALF, T_DOT_INCLUDE, T_DOT_STRING, T_DOT_TEXT, T_DOT_WORD
 
-#define KEL_REGISTERS \
-    T_R0, T_R1, T_R10, T_R11, T_R12, T_R13, T_R14, T_R15, T_R16, T_R17, T_R18, T_R19, T_R2, T_R20, \
-    T_R21, T_R22, T_R23, T_R24, T_R25, T_R26, T_R27, T_R28, T_R29, T_R3, T_R30, T_R31, T_R4, T_R5, \
-    T_R6, T_R7, T_R8, T_R9, T_FP, T_SP
+#define KEL_REGISTERS                                                                              \
+  T_R0, T_R1, T_R10, T_R11, T_R12, T_R13, T_R14, T_R15, T_R16, T_R17, T_R18, T_R19, T_R2, T_R20,   \
+      T_R21, T_R22, T_R23, T_R24, T_R25, T_R26, T_R27, T_R28, T_R29, T_R3, T_R30, T_R31, T_R4,     \
+      T_R5, T_R6, T_R7, T_R8, T_R9, T_FP, T_SP
 
 // Tokens that can begin an operand expression.
-#define KEL_OPERAND_START \
-    SCAN_P_ID, SCAN_P_INTEGER, T_BANG, T_LPAR, T_PLUS, T_MINUS, T_FALSE, T_NULL, T_TRUE, T_TILDE
+#define KEL_OPERAND_START                                                                          \
+  SCAN_P_ID, SCAN_P_INTEGER, T_BANG, T_LPAR, T_PLUS, T_MINUS, T_FALSE, T_NULL, T_TRUE, T_TILDE
 
 // Tokens that can follow a primary; each looser level drops its own operators.
-#define KEL_E7_STOP \
-    SCAN_P_EOF, SCAN_P_EOLN, T_NE, T_AMP, T_AMPAMP, T_LPAR, T_RPAR, T_ZERO, T_LT, T_LE, T_EQ, T_GT, \
-    T_GE, T_CARET, T_BAR, T_BARBAR
+#define KEL_E7_STOP                                                                                \
+  SCAN_P_EOF, SCAN_P_EOLN, T_NE, T_AMP, T_AMPAMP, T_LPAR, T_RPAR, T_ZERO, T_LT, T_LE, T_EQ, T_GT,  \
+      T_GE, T_CARET, T_BAR, T_BARBAR
 
 set_ unit_first, unit_stop, code_first, code_stop, kel_code_2_first, kel_code_4_first;
 set_ label_first, label_stop, instr_first, instr_stop, kel_instr_0_first, kel_instr_1_first;
@@ -111,10 +127,10 @@ void kel_set_initialise() {
                              T_LE, T_EQ, T_GT, T_GE, T_CARET, T_BARBAR, SET_LIST_END});
   set_assign_list(&e4_stop, {SCAN_P_EOF, SCAN_P_EOLN, T_NE, T_AMPAMP, T_LPAR, T_RPAR, T_ZERO, T_LT,
                              T_LE, T_EQ, T_GT, T_GE, T_BARBAR, SET_LIST_END});
-  set_assign_list(&e3_stop, {SCAN_P_EOF, SCAN_P_EOLN, T_NE, T_LPAR, T_RPAR, T_ZERO, T_LT, T_LE, T_EQ,
-                             T_GT, T_GE, T_BARBAR, SET_LIST_END});
-  set_assign_list(&e2_stop, {SCAN_P_EOF, SCAN_P_EOLN, T_NE, T_LPAR, T_RPAR, T_ZERO, T_LT, T_LE, T_EQ,
-                             T_GT, T_GE, SET_LIST_END});
+  set_assign_list(&e3_stop, {SCAN_P_EOF, SCAN_P_EOLN, T_NE, T_LPAR, T_RPAR, T_ZERO, T_LT, T_LE,
+                             T_EQ, T_GT, T_GE, T_BARBAR, SET_LIST_END});
+  set_assign_list(&e2_stop, {SCAN_P_EOF, SCAN_P_EOLN, T_NE, T_LPAR, T_RPAR, T_ZERO, T_LT, T_LE,
+                             T_EQ, T_GT, T_GE, SET_LIST_END});
   set_assign_list(&e1_stop, {SCAN_P_EOF, SCAN_P_EOLN, T_LPAR, T_ZERO, SET_LIST_END});
   set_assign_list(&imm_stop, {SCAN_P_EOF, SCAN_P_EOLN, T_LPAR, T_ZERO, SET_LIST_END});
   set_assign_list(&jimm_stop, {SCAN_P_EOF, SCAN_P_EOLN, SET_LIST_END});
@@ -147,7 +163,8 @@ void unit() {
     reg->val = i;
   }
 
-  while (scan_test_set(nullptr, &unit_first, nullptr)) code();
+  while (scan_test_set(nullptr, &unit_first, nullptr))
+    code();
   scan_test_set(nullptr, &unit_stop, &unit_stop);
 }
 
@@ -180,10 +197,12 @@ void label() {
   scan_test(nullptr, SCAN_P_ID, &label_stop);
   char *id = text_scan_data->id;
   scan_();
-  auto *record = static_cast<torvane_data_node *>(symbol_lookup_key(torvane, &id, nullptr));
-  if (record == nullptr)
+  torvane_data_node *record = kel_find_label(id);
+  if (record == nullptr) {
     record = static_cast<torvane_data_node *>(
         symbol_insert_key(torvane, &id, sizeof id, sizeof(torvane_data_node)));
+    label_index.emplace(id, record);
+  }
   record->val = static_cast<integer>(*location);
   last_label = record;
   scan_test_set(nullptr, &label_stop, &label_stop);

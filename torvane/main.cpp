@@ -18,9 +18,10 @@ int kel_symbol_echo = 0;
 int kel_verbose = 0;
 int kel_error_return = 0;
 
-constexpr const char *kel_banner =
-    "torvane v2.0.5a - assembler for mips r2000 Processor\n"
-    "Generated on Jun 23 2004 13:19:27 and compiled on Jun 23 2004 at 13:19:31\n";
+// The release's banner; its time stamps are fixed so that output is the same from build to build.
+#define KEL_BANNER                                                                                 \
+  "torvane v2.0.5a - assembler for mips r2000 Processor\n"                                         \
+  "Generated on Jun 23 2004 13:19:27 and compiled on Jun 23 2004 at 13:19:31\n"
 
 // The object file must never overwrite the source: same device and inode means the same file.
 bool same_file(const char *a, const char *b) {
@@ -29,7 +30,7 @@ bool same_file(const char *a, const char *b) {
   return stat(a, &sa) == 0 && stat(b, &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char *argv[]) {
   std::clock_t kel_start_time = std::clock();
@@ -40,9 +41,7 @@ int main(int argc, char *argv[]) {
   uint32_t kel_textsize = 35000;
   const char *kel_vcg_filename = nullptr;
 
-  arg_message("torvane v2.0.5a - assembler for mips r2000 Processor\n"
-              "Generated on Jun 23 2004 13:19:27 and compiled on Jun 23 2004 at 13:19:31\n\n"
-              "Usage: torvane [options] source[.asm]");
+  arg_message(KEL_BANNER "\nUsage: torvane [options] source[.asm]");
   arg_message("");
   arg_boolean('f', "Filter mode (read from stdin and write to stdout)", &kel_filter);
   arg_boolean('l', "Make a listing", &kel_line_echo);
@@ -57,7 +56,7 @@ int main(int argc, char *argv[]) {
   arg_message("");
 
   kel_sourcefilename = arg_process(argc, argv)[0];
-  (void)kel_vcg_filename;  // accepted; no derivation tree is written
+  (void)kel_vcg_filename; // accepted; no derivation tree is written
 
   if (kel_filter) kel_sourcefilename = kel_outputfilename = "-";
   if (kel_sourcefilename == nullptr) arg_help("No source file specified");
@@ -72,7 +71,7 @@ int main(int argc, char *argv[]) {
   kel_set_initialise();
   kel_load_keywords();
 
-  if (kel_verbose) text_printf("\n%s\n", kel_banner);
+  if (kel_verbose) text_printf("\n" KEL_BANNER "\n");
 
   if (kel_sourcefilename[0] != '-' && kel_outputfilename[0] != '-' &&
       same_file(kel_sourcefilename, kel_outputfilename))

@@ -5,9 +5,9 @@
 
 #include <cstdint>
 
-extern int emit_code;        // nonzero while object text may be written (pass 3)
-extern int autoinsert_nop;   // -n: no byte columns in the listing
-extern uint32_t *location;   // the current counter: &code_location or &data_location
+extern int emit_code;      // nonzero while object text may be written (pass 3)
+extern int autoinsert_nop; // -n: no byte columns in the listing
+extern uint32_t *location; // the current counter: &code_location or &data_location
 extern uint32_t code_location;
 extern uint32_t data_location;
 

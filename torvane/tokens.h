@@ -17,8 +17,8 @@ constexpr int kel_keyword_count = T_TOKEN_COUNT_ - static_cast<int>(SCAN_P_TOP);
 
 struct kel_keyword {
   const char *spelling;
-  const char *second;  // escape character of a string kind, or null
-  int extended;        // a scan_primitive_type value, or 0
+  const char *second; // escape character of a string kind, or null
+  int extended;       // a scan_primitive_type value, or 0
 };
 
 // The keywords in token-number order: entry i is token i + SCAN_P_TOP.

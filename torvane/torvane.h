@@ -18,11 +18,11 @@ struct torvane_data_node {
 };
 using regtable_data_node = torvane_data_node;
 
-extern int kel_pass;              // the current pass, 1 to 3
-extern symbol_table *regtable;    // register names r0..r31, entered in every pass
-extern symbol_table *torvane;     // the label table, never cleared between passes
-extern torvane_data_node *last_label;   // the label defined on the current line, or null
-extern torvane_data_node *dummy_label;  // receives a directive's value when the line has no label
+extern int kel_pass;                   // the current pass, 1 to 3
+extern symbol_table *regtable;         // register names r0..r31, entered in every pass
+extern symbol_table *torvane;          // the label table, never cleared between passes
+extern torvane_data_node *last_label;  // the label defined on the current line, or null
+extern torvane_data_node *dummy_label; // receives a directive's value when the line has no label
 
 // First and stop sets of the grammar, filled once by kel_set_initialise.
 extern set_ unit_first, unit_stop, code_first, code_stop, kel_code_2_first, kel_code_4_first;
@@ -38,6 +38,9 @@ extern set_ kel_e1_op_first, kel_e7_op_first, kel_e8_op_first, kel_e9_op_first, 
 extern set_ kel_expr_op_first;
 
 void kel_set_initialise();
+
+// The label of that name, or null; the same record a look-up in the label table finds.
+torvane_data_node *kel_find_label(const char *name);
 
 // Rules: each is entered with its first token current and leaves the next token current.
 void unit();
@@ -57,6 +60,8 @@ integer expr();
 int operation_def(int operation_code, int op1, int op2);
 
 // The current token's number.
-inline int kel_token() { return text_scan_data->token; }
+inline int kel_token() {
+  return text_scan_data->token;
+}
 
 #endif

@@ -45,7 +45,8 @@ TEST_F(GrammarSets, ExpressionStopSetsShrinkLevelByLevel) {
                  "'>>', '^', '|', '||'"},
       {&e7_stop, "EOF, EOLN, '!=', '&', '&&', '(', ')', '0', '<', '<=', '==', '>', '>=', '^', '|', "
                  "'||'"},
-      {&e6_stop, "EOF, EOLN, '!=', '&&', '(', ')', '0', '<', '<=', '==', '>', '>=', '^', '|', '||'"},
+      {&e6_stop,
+       "EOF, EOLN, '!=', '&&', '(', ')', '0', '<', '<=', '==', '>', '>=', '^', '|', '||'"},
       {&e5_stop, "EOF, EOLN, '!=', '&&', '(', ')', '0', '<', '<=', '==', '>', '>=', '^', '||'"},
       {&e4_stop, "EOF, EOLN, '!=', '&&', '(', ')', '0', '<', '<=', '==', '>', '>=', '||'"},
       {&e3_stop, "EOF, EOLN, '!=', '(', ')', '0', '<', '<=', '==', '>', '>=', '||'"},
@@ -62,7 +63,8 @@ TEST_F(GrammarSets, ExpressionStopSetsShrinkLevelByLevel) {
       {&kel_expr_op_first, "'!=', '&', '&&', '*', '+', '-', '/', '<', '<<', '<=', '==', '>', '>=', "
                            "'>>', '@', '^', '|', '||'"},
   };
-  for (auto &c : cases) EXPECT_EQ(names_of(c.set), c.members);
+  for (auto &c : cases)
+    EXPECT_EQ(names_of(c.set), c.members);
 }
 
 TEST_F(GrammarSets, LineAndOperandSets) {
@@ -98,10 +100,12 @@ TEST_F(GrammarSets, LineStartsAreIdentifierLineEndDollarDirectivesAndMnemonics) 
   for (int token = SCAN_P_TOP; token < T_TOKEN_COUNT_; token++) {
     const char *spelling = kel_keywords[token - SCAN_P_TOP].spelling;
     bool word = spelling[0] >= 'a' && spelling[0] <= 'z';
-    bool constant = token == T_TRUE || token == T_FALSE || token == T_NULL || token == T_GCC2_COMPILED;
+    bool constant =
+        token == T_TRUE || token == T_FALSE || token == T_NULL || token == T_GCC2_COMPILED;
     EXPECT_EQ(set_includes_element(&command_first, token) != 0, word && !constant) << spelling;
   }
-  for (int token : {static_cast<int>(SCAN_P_ID), static_cast<int>(SCAN_P_EOLN), static_cast<int>(T_DOLLAR)}) {
+  for (int token :
+       {static_cast<int>(SCAN_P_ID), static_cast<int>(SCAN_P_EOLN), static_cast<int>(T_DOLLAR)}) {
     EXPECT_TRUE(set_includes_element(&code_first, token));
     EXPECT_TRUE(set_includes_element(&code_stop, token));
   }
@@ -109,4 +113,4 @@ TEST_F(GrammarSets, LineStartsAreIdentifierLineEndDollarDirectivesAndMnemonics) 
   EXPECT_FALSE(set_includes_element(&code_first, SCAN_P_EOF));
 }
 
-}  // namespace
+} // namespace
