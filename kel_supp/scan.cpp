@@ -20,18 +20,35 @@ symbol_table *scan_table;
 
 namespace {
 
-// The keyword index: open addressing over a power-of-two number of slots, at most half full.
-// Every keyword entered in scan_table is entered here too, a later one with the same text
-// replacing the earlier, as in the table, where the newest symbol with a key hides older ones.
+// The keyword keywords. Spellings of one byte sit in a direct table; longer ones in an open-
+// addressing hash table of a power-of-two number of slots, at most a quarter full. A bit map of
+// the byte pairs that occur in any spelling turns most texts that are no keyword away before
+// any hashing: "$1," ends in the pair "1,", which no spelling holds. Every keyword entered in
+// scan_table is entered here too, a later one with the same text replacing the earlier, as in
+// the table, where the newest symbol with a key hides older ones.
 struct keyword_slot {
   uint32_t hash;
   uint32_t length;
   const scan_data *keyword; // null for a free slot
 };
 
-keyword_slot *slots;
-uint32_t slot_count; // a power of two, or 0 before the first keyword
-uint32_t keyword_count;
+struct keyword_index {
+  keyword_slot *slots;
+  uint32_t slot_count; // a power of two, or 0 before the first keyword
+  uint32_t keyword_count;
+  const scan_data *single[256];
+  unsigned char pairs[256 * 256 / 8];
+};
+
+keyword_index keywords;
+
+inline uint32_t pair_of(const char *text) {
+  return static_cast<unsigned char>(text[0]) * 256u + static_cast<unsigned char>(text[1]);
+}
+
+inline bool pair_occurs(uint32_t pair) {
+  return (keywords.pairs[pair / 8] >> (pair % 8)) & 1u;
+}
 
 // FNV-1a over the bytes of a spelling.
 inline uint32_t spelling_hash(const char *text, uint32_t length) {
@@ -41,37 +58,61 @@ inline uint32_t spelling_hash(const char *text, uint32_t length) {
   return hash;
 }
 
+// Spellings are a few bytes long: a plain loop beats a library call.
+inline bool same_text(const char *a, const char *b, uint32_t length) {
+  for (uint32_t i = 0; i < length; ++i)
+    if (a[i] != b[i]) return false;
+  return true;
+}
+
 // The slot holding the spelling, or the free slot where it belongs.
-keyword_slot *slot_for(const char *text, uint32_t length, uint32_t hash) {
-  const uint32_t mask = slot_count - 1;
+inline keyword_slot *slot_for(const char *text, uint32_t length, uint32_t hash) {
+  const uint32_t mask = keywords.slot_count - 1;
   for (uint32_t i = hash & mask;; i = (i + 1) & mask) {
-    keyword_slot *slot = &slots[i];
+    keyword_slot *slot = &keywords.slots[i];
     if (slot->keyword == nullptr || (slot->hash == hash && slot->length == length &&
-                                     std::memcmp(slot->keyword->id, text, length) == 0))
+                                     same_text(slot->keyword->id, text, length)))
       return slot;
   }
 }
 
+void grow_index() {
+  if (keywords.slot_count > UINT32_MAX / 2 / sizeof(keyword_slot))
+    text_message(TEXT_FATAL, "keyword index too large\n");
+  keyword_slot *old = keywords.slots;
+  const uint32_t old_count = keywords.slot_count;
+  keywords.slot_count = old_count == 0 ? 1024 : old_count * 2;
+  keywords.slots =
+      static_cast<keyword_slot *>(mem_calloc(keywords.slot_count, sizeof(keyword_slot)));
+  for (uint32_t i = 0; i < old_count; ++i)
+    if (old[i].keyword != nullptr)
+      *slot_for(old[i].keyword->id, old[i].length, old[i].hash) = old[i];
+  if (old != nullptr) mem_free(old);
+}
+
 void index_keyword(const scan_data *keyword) {
-  if (keyword_count >= slot_count / 2) {
-    if (slot_count > UINT32_MAX / 2 / sizeof(keyword_slot))
-      text_message(TEXT_FATAL, "keyword index too large\n");
-    keyword_slot *old = slots;
-    const uint32_t old_count = slot_count;
-    slot_count = slot_count == 0 ? 256 : slot_count * 2;
-    slots = static_cast<keyword_slot *>(mem_calloc(slot_count, sizeof(keyword_slot)));
-    for (uint32_t i = 0; i < old_count; ++i)
-      if (old[i].keyword != nullptr)
-        *slot_for(old[i].keyword->id, old[i].length, old[i].hash) = old[i];
-    if (old != nullptr) mem_free(old);
+  const char *text = keyword->id;
+  const size_t length = std::strlen(text);
+  if (length == 1) {
+    keywords.single[static_cast<unsigned char>(text[0])] = keyword;
+    return;
   }
-  const size_t length = std::strlen(keyword->id);
   if (length >= UINT32_MAX) text_message(TEXT_FATAL, "keyword too long\n");
+  for (size_t i = 0; i + 1 < length; ++i) {
+    const uint32_t pair = pair_of(text + i);
+    keywords.pairs[pair / 8] |= static_cast<unsigned char>(1u << (pair % 8));
+  }
+  if (keywords.keyword_count >= keywords.slot_count / 4) grow_index();
   const auto n = static_cast<uint32_t>(length);
-  const uint32_t hash = spelling_hash(keyword->id, n);
-  keyword_slot *slot = slot_for(keyword->id, n, hash);
-  if (slot->keyword == nullptr) ++keyword_count;
+  const uint32_t hash = spelling_hash(text, n);
+  keyword_slot *slot = slot_for(text, n, hash);
+  if (slot->keyword == nullptr) ++keywords.keyword_count;
   *slot = {hash, n, keyword};
+}
+
+void clear_index() {
+  if (keywords.slots != nullptr) mem_free(keywords.slots);
+  std::memset(&keywords, 0, sizeof keywords);
 }
 
 // Expected-token lists wrap once the names and separators written on a line reach this width.
@@ -180,11 +221,7 @@ void scan_init(int case_insensitive, int newline_visible, int show_skips, int sy
   std::memset(text_scan_data, 0, sizeof(scan_data)); // read by an inclusion before any token
   scan_table = symbol_new_table("scan table", 101, 31, symbol_compare_string, symbol_hash_string,
                                 symbol_print_string);
-  // A new table starts a new index.
-  if (slots != nullptr) mem_free(slots);
-  slots = nullptr;
-  slot_count = 0;
-  keyword_count = 0;
+  clear_index(); // a new table starts a new index
 }
 
 void scan_load_keyword(const char *id1, const char *id2, int token, int extended) {
@@ -199,7 +236,9 @@ void scan_load_keyword(const char *id1, const char *id2, int token, int extended
 }
 
 const scan_data *scan_find_keyword(const char *text, uint32_t length) {
-  if (keyword_count == 0) return nullptr;
+  if (length == 1) return keywords.single[static_cast<unsigned char>(text[0])];
+  if (length > 1 && !pair_occurs(pair_of(text + length - 2))) return nullptr;
+  if (keywords.keyword_count == 0) return nullptr;
   return slot_for(text, length, spelling_hash(text, length))->keyword;
 }
 

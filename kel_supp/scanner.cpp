@@ -13,7 +13,6 @@
 
 #include "scan.h"
 #include "set.h"
-#include "symbol.h"
 #include "textio.h"
 
 namespace {
@@ -70,9 +69,9 @@ inline void append(int c) {
   text_insert_char(static_cast<char>(c));
 }
 
-// The keyword whose text is the one at token->id, or null.
-inline const scan_data *lookup(scan_data *token) {
-  return static_cast<const scan_data *>(symbol_lookup_key(scan_table, token, nullptr));
+// The keyword spelled by the text from `text` up to text_top, or null.
+inline const scan_data *lookup(const char *text) {
+  return scan_find_keyword(text, static_cast<uint32_t>(text_top - text));
 }
 
 // The second text of a keyword is stored right after the NUL of its own text.
@@ -107,9 +106,10 @@ void read_identifier(scan_data *token, char *start) {
     append(c);
     text_get_char();
   }
+  const scan_data *keyword = lookup(id);
   append('\0');
   token->id = id;
-  if (const scan_data *keyword = lookup(token)) {
+  if (keyword != nullptr) {
     *token = *keyword;
     text_top = start; // the keyword's own text stands in for the identifier's
   } else {
@@ -205,13 +205,10 @@ void read_keyword(scan_data *token) {
   char *t = text_top;
   const int first = text_char;
   const scan_data *found = nullptr;
-  token->id = t;
-  // A NUL is never part of a spelling (it would end the text early) and -1 is no character.
+  // A NUL is never part of a spelling (spellings are NUL-terminated) and -1 is no character.
   for (int c = first; c > 0; c = text_char) {
     append(c);
-    append('\0');
-    --text_top; // the next character overwrites the terminator
-    const scan_data *keyword = lookup(token);
+    const scan_data *keyword = lookup(t);
     if (keyword == nullptr) break;
     found = keyword;
     text_get_char();
@@ -225,6 +222,20 @@ void read_keyword(scan_data *token) {
                static_cast<unsigned>(first), is(first, C_PRINT) ? first : ' ');
   text_get_char(); // skipped; the token stays 0 and scanning goes on
 }
+
+constexpr std::array<char, 128> make_letter_escapes() {
+  std::array<char, 128> codes{};
+  codes['a'] = '\a';
+  codes['b'] = '\b';
+  codes['f'] = '\f';
+  codes['n'] = '\n';
+  codes['r'] = '\r';
+  codes['t'] = '\t';
+  codes['v'] = '\v';
+  return codes;
+}
+
+constexpr std::array<char, 128> letter_escapes = make_letter_escapes();
 
 void warn_overflow(bool octal) {
   text_message(TEXT_WARNING_ECHO, octal ? "Octal escape sequence overflows eight bits: wrapping\n"
@@ -261,35 +272,14 @@ bool read_escape(unsigned long closed) {
     append(static_cast<int>(value & 0xFF));
     return true;
   }
-  switch (c) {
-  case 'a':
-    append('\a');
-    break;
-  case 'b':
-    append('\b');
-    break;
-  case 'f':
-    append('\f');
-    break;
-  case 'n':
-    append('\n');
-    break;
-  case 'r':
-    append('\r');
-    break;
-  case 't':
-    append('\t');
-    break;
-  case 'v':
-    append('\v');
-    break;
-  case '\n':
+  if (c == '\n') {
     append(c);
-    return advance_line_end(closed); // the string goes on next line
-  default:
-    append(c);
-    break; // the escape character or the delimiter itself, for instance
+    return advance_line_end(closed); // the string goes on with the next line
   }
+  // A letter escape stands for its control code; any other character, such as the escape
+  // character or the delimiter, for itself.
+  const char code = static_cast<unsigned>(c) < letter_escapes.size() ? letter_escapes[c] : 0;
+  append(code != 0 ? code : c);
   return advance(closed);
 }
 

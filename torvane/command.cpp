@@ -42,6 +42,7 @@ struct operands {
   uint32_t immediate;   // immediate operand, test expression or jump target
   uint32_t destination; // branch target
   bool register_form;   // the last operand was a register
+  bool has_destination; // a branch target was given
 };
 
 struct instruction;
@@ -152,12 +153,26 @@ void build_fixed(const instruction &in, const operands &) {
   emit_a_type_op(in.op, in.function2, 0, 0, 0, in.function);
 }
 
+// A branch whose offset field cannot hold the distance to its target would branch somewhere
+// else; that is an error. Checked in the last pass only, when every label has its final value,
+// and before the word's record starts, so that a listing shows the message before the line.
+void check_branch_target(const operands &o) {
+  if (kel_pass != 3 || !o.has_destination) return;
+  uint32_t distance = o.destination - *location - 4;
+  if ((distance & 3) != 0) text_message(TEXT_ERROR_ECHO, "Branch target not word aligned\n");
+  int32_t words = static_cast<int32_t>(distance) >> 2; // as the offset field is taken
+  if (words < -32768 || words > 32767)
+    text_message(TEXT_ERROR_ECHO, "Branch target out of range\n");
+}
+
 void build_branch(const instruction &in, const operands &o) {
+  check_branch_target(o);
   emit_loc();
   emit_l_type_op(in.op, o.rs1, o.rs2, o.destination);
 }
 
 void build_branch_fixed_rt(const instruction &in, const operands &o) {
+  check_branch_target(o);
   emit_loc();
   emit_l_type_op(in.op, o.rs1, in.function2, o.destination);
 }
@@ -356,6 +371,7 @@ bool read_operands(const char *syntax, operands &o) {
       if (operand_present(&kel_command_target_first)) {
         target_prefix();
         o.destination = jimm();
+        o.has_destination = true;
       }
       break;
     case 'J':

@@ -10,6 +10,7 @@
 #include <deque>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "scan.h"
 #include "scanner.h"
@@ -458,6 +459,33 @@ TEST(ScanLoadKeyword, StoresTextsOneAfterAnotherInTheTextBuffer) {
   EXPECT_EQ(k->token, 40);
   EXPECT_EQ(k->extended, SCAN_P_COMMENT_NEST);
   EXPECT_EQ(k->data.u, 0u);
+}
+
+// The scanner's keyword index answers as a lookup in scan_table does, through growth and when a
+// spelling is loaded twice (the newer entry hides the older).
+TEST(ScanFindKeyword, AgreesWithTheKeywordTable) {
+  text_init(1 << 16, 25, 100, 8);
+  scan_init(1, 1, 0, 0, token_names().data());
+  std::vector<std::string> spellings;
+  for (int i = 0; i < 1500; ++i)
+    spellings.push_back((i % 3 == 0 ? "k" : i % 3 == 1 ? "$" : "\xE9") + std::to_string(i));
+  for (const char *one : {"(", "\xFF", "?"})
+    spellings.push_back(one);
+  for (size_t i = 0; i < spellings.size(); ++i)
+    scan_load_keyword(spellings[i].c_str(), nullptr, static_cast<int>(i), 0);
+  scan_load_keyword("k3", nullptr, 9999, 0);
+  scan_load_keyword("(", nullptr, 8888, 0);
+
+  spellings.insert(spellings.end(), {"k", "k1500", "$", "x", "(("});
+  for (const std::string &s : spellings) {
+    char *key = const_cast<char *>(s.c_str());
+    const auto *in_table =
+        static_cast<const scan_data *>(symbol_lookup_key(scan_table, &key, nullptr));
+    EXPECT_EQ(scan_find_keyword(s.data(), static_cast<uint32_t>(s.size())), in_table) << s;
+  }
+  EXPECT_EQ(scan_find_keyword("k3", 2)->token, 9999);
+  EXPECT_EQ(scan_find_keyword("(", 1)->token, 8888);
+  EXPECT_EQ(scan_find_keyword("k30", 2)->token, 9999); // the length counts, not a terminator
 }
 
 // ---- test and recovery primitives ----
