@@ -115,6 +115,15 @@ void clear_index() {
   std::memset(&keywords, 0, sizeof keywords);
 }
 
+// Membership of the current token, as set_includes_element answers it. The grammar asks this
+// of several sets per token, so the usual case, storage that reaches the element, is answered
+// here without a call; beyond the storage the call also grows it, as the set module does.
+inline bool holds_current_token(set_ *set) {
+  const auto token = static_cast<uint32_t>(text_scan_data->token);
+  if (token / 8 < set->length) return (set->elements[token / 8] >> (token % 8)) & 1u;
+  return set_includes_element(set, token) != 0;
+}
+
 // Expected-token lists wrap once the names and separators written on a line reach this width.
 constexpr uint32_t expected_line_length = 60;
 
@@ -197,7 +206,10 @@ void compose(message_text &m, const char *production, uint32_t valid, const set_
   put(m, "\n");
 }
 
-void report(const char *production, uint32_t valid, const set_ *valid_set) {
+// Reports a token that is not the one (valid_set null) or one of those expected, then skips to
+// the stop set. Kept out of line: the tests are asked for every token, and fail rarely.
+[[gnu::noinline, gnu::cold]] void recover(const char *production, uint32_t valid,
+                                          const set_ *valid_set, set_ *stop) {
   message_text measure{nullptr, 0};
   compose(measure, production, valid, valid_set);
   if (measure.length >= UINT32_MAX) text_message(TEXT_FATAL, "syntax error message too long\n");
@@ -206,6 +218,7 @@ void report(const char *production, uint32_t valid, const set_ *valid_set) {
   text.buffer[text.length] = '\0';
   text_message(TEXT_ERROR_ECHO, "%s", text.buffer);
   mem_free(text.buffer);
+  scan_skip(stop);
 }
 
 } // namespace
@@ -244,25 +257,20 @@ const scan_data *scan_find_keyword(const char *text, uint32_t length) {
 
 int scan_test(const char *production, int valid, set_ *stop) {
   if (text_scan_data->token == valid) return 1;
-  if (stop == nullptr) return 0;
-  report(production, static_cast<uint32_t>(valid), nullptr);
-  scan_skip(stop);
+  if (stop != nullptr) recover(production, static_cast<uint32_t>(valid), nullptr, stop);
   return 0;
 }
 
 int scan_test_set(const char *production, set_ *valid, set_ *stop) {
-  if (set_includes_element(valid, static_cast<uint32_t>(text_scan_data->token))) return 1;
-  if (stop == nullptr) return 0;
-  report(production, 0, valid);
-  scan_skip(stop);
+  if (holds_current_token(valid)) return 1;
+  if (stop != nullptr) recover(production, 0, valid, stop);
   return 0;
 }
 
 void scan_skip(set_ *stop) {
   // The end of input ends every skip, since the scanner returns it for ever: a stop set that
   // lacks it would otherwise never be reached.
-  while (text_scan_data->token != SCAN_P_EOF &&
-         !set_includes_element(stop, static_cast<uint32_t>(text_scan_data->token)))
+  while (text_scan_data->token != SCAN_P_EOF && !holds_current_token(stop))
     scan_();
   if (scan_show_skips) text_message(TEXT_ERROR_ECHO, "Skipping to...\n");
 }

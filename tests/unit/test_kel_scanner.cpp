@@ -205,17 +205,9 @@ void output_to_stderr() {
   dup2(2, 1);
 }
 
-std::string prefix(const char *file, unsigned line = 1) {
-  char text[64];
-  std::snprintf(text, sizeof text, "// %6u: ", line);
-  return text + std::string("Error ") + "%M (" + file + ") ";
-}
-
-// "//      1: Error <marker> (file) text"
-std::string error_line(const char *file, int marker, const std::string &text, unsigned line = 1) {
-  std::string p = prefix(file, line);
-  p.replace(p.find("%M"), 2, std::to_string(marker));
-  return p + text;
+// An error message with a marker on line 1: "//      1: Error <marker> (file) <text>".
+std::string error_line(const char *file, int marker, const std::string &text) {
+  return "//      1: Error " + std::to_string(marker) + " (" + file + ") " + text;
 }
 
 struct token_case {
@@ -262,6 +254,7 @@ TEST(ScannerTokens, ExtendedKinds) {
       // block comments with a one- and a two-character closing text
       {"a { skipped\n over lines } b\n", "ID:a ID:b EOLN EOF"},
       {"/* x * / **/ /\n", "'/*': x * / * '/' EOLN EOF"},
+      {"/* a\nb */ x\n", "'/*': a\\x0Ab  ID:x EOLN EOF"}, // the line end, no extra space
       // nesting comments count further opening texts
       {"(* a (* b *) c *) d\n", "ID:d EOLN EOF"},
       {"(*) still open *) x\n", "ID:x EOLN EOF"},
