@@ -50,7 +50,7 @@ torvane_data_node *kel_find_label(const char *name) {
 #define KEL_OPERAND_START                                                                          \
   SCAN_P_ID, SCAN_P_INTEGER, T_BANG, T_LPAR, T_PLUS, T_MINUS, T_FALSE, T_NULL, T_TRUE, T_TILDE
 
-// Tokens that can follow a primary; each looser level drops its own operators.
+// What can follow e7; the stop sets of the tighter levels add their own operators to it.
 #define KEL_E7_STOP                                                                                \
   SCAN_P_EOF, SCAN_P_EOLN, T_NE, T_AMP, T_AMPAMP, T_LPAR, T_RPAR, T_ZERO, T_LT, T_LE, T_EQ, T_GT,  \
       T_GE, T_CARET, T_BAR, T_BARBAR
