@@ -12,6 +12,8 @@
 // these files use ';'.
 #include <gtest/gtest.h>
 
+#include "run_program.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
@@ -26,55 +28,18 @@
 #include <string>
 #include <vector>
 
-#include <fcntl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Outcome {
-  int status = -1; // exit status, or -1 when the program did not exit normally
-  std::string out;
-  std::string err;
-};
-
-std::string read_file(const fs::path &path) {
-  std::ifstream file(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(file), {});
-}
+using test_support::Outcome;
+using test_support::read_file;
 
 // Runs torvane in `dir` with `args`, standard input empty, and collects its output streams.
 Outcome run_torvane(const fs::path &dir, const std::vector<std::string> &args) {
-  const fs::path out_path = dir / ".stdout";
-  const fs::path err_path = dir / ".stderr";
-  std::vector<std::string> words{TORVANE_BIN};
-  words.insert(words.end(), args.begin(), args.end());
-  std::vector<char *> argv;
-  for (std::string &word : words)
-    argv.push_back(word.data());
-  argv.push_back(nullptr);
-
-  Outcome outcome;
-  pid_t pid = fork();
-  if (pid == 0) {
-    int in = open("/dev/null", O_RDONLY);
-    int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (in < 0 || out < 0 || err < 0 || chdir(dir.c_str()) != 0) _exit(126);
-    dup2(in, 0);
-    dup2(out, 1);
-    dup2(err, 2);
-    execv(argv[0], argv.data());
-    _exit(127);
-  }
-  int wstatus = 0;
-  if (pid > 0 && waitpid(pid, &wstatus, 0) == pid && WIFEXITED(wstatus))
-    outcome.status = WEXITSTATUS(wstatus);
-  outcome.out = read_file(out_path);
-  outcome.err = read_file(err_path);
-  return outcome;
+  return test_support::run_program(TORVANE_BIN, dir, args);
 }
 
 // One location record of the object file: its address, the bytes of its data text, and whether

@@ -4,6 +4,8 @@
 // run, with their messages.
 #include <gtest/gtest.h>
 
+#include "run_program.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -13,25 +15,14 @@
 #include <string>
 #include <vector>
 
-#include <fcntl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Outcome {
-  int status = -1; // exit status, or -1 when the program did not exit normally
-  std::string out;
-  std::string err;
-  std::string object;
-};
-
-std::string read_file(const fs::path &path) {
-  std::ifstream file(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(file), {});
-}
+using test_support::Outcome;
+using test_support::read_file;
 
 std::string hex(std::uint32_t value) {
   char buffer[16];
@@ -85,33 +76,9 @@ protected:
   // Assembles `source` as prog.asm into out.obj and collects what the run produced.
   Outcome assemble(const std::string &source) {
     std::ofstream(work / "prog.asm", std::ios::binary) << source;
-    const fs::path out_path = work / ".stdout";
-    const fs::path err_path = work / ".stderr";
     const fs::path object = work / "out.obj";
-    std::vector<std::string> words{TORVANE_BIN, "-o" + object.string(), "prog.asm"};
-    std::vector<char *> argv;
-    for (std::string &word : words)
-      argv.push_back(word.data());
-    argv.push_back(nullptr);
-
-    Outcome outcome;
-    pid_t pid = fork();
-    if (pid == 0) {
-      int in = open("/dev/null", O_RDONLY);
-      int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      if (in < 0 || out < 0 || err < 0 || chdir(work.c_str()) != 0) _exit(126);
-      dup2(in, 0);
-      dup2(out, 1);
-      dup2(err, 2);
-      execv(argv[0], argv.data());
-      _exit(127);
-    }
-    int wstatus = 0;
-    if (pid > 0 && waitpid(pid, &wstatus, 0) == pid && WIFEXITED(wstatus))
-      outcome.status = WEXITSTATUS(wstatus);
-    outcome.out = read_file(out_path);
-    outcome.err = read_file(err_path);
+    Outcome outcome =
+        test_support::run_program(TORVANE_BIN, work, {"-o" + object.string(), "prog.asm"});
     outcome.object = read_file(object);
     return outcome;
   }
