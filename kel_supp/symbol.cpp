@@ -19,6 +19,12 @@ struct alignas(alignof(std::max_align_t)) symbol_node {
   uint32_t hash;           // full hash value of the key
 };
 
+// One slot of a table's index: the newest symbol with a key, and the key's full hash.
+struct index_slot {
+  uint32_t hash;
+  symbol_node *node; // null for a free slot
+};
+
 struct scope_data_node {
   const char *id;
 };
@@ -38,6 +44,13 @@ struct symbol_table_node {
   symbol_hash_function hash;
   symbol_print_function print;
   symbol_table_node *next;
+  // An index beside the buckets for tables keyed by text with the library's own functions: open
+  // addressing over a power-of-two number of slots, at most half full, holding for every key the
+  // newest symbol, the one a walk of its bucket meets first. Look-ups then cost the same however
+  // long the buckets grow; the buckets stay as they are for the statistics.
+  index_slot *index;
+  uint32_t index_size; // 0 while the table is not indexed or holds nothing yet
+  uint32_t index_count;
 };
 
 namespace {
@@ -49,6 +62,69 @@ symbol_node *header_of(void *body) {
 }
 void *body_of(symbol_node *symbol) {
   return symbol + 1;
+}
+
+bool indexed(const symbol_table *table) {
+  return table->compare == symbol_compare_string && table->hash == symbol_hash_string;
+}
+
+// Spreads a bucket hash over all 32 bits, so that keys differing only in their last characters
+// (l1, l2, ...) land far apart.
+inline uint32_t mix(uint32_t h) {
+  h ^= h >> 16;
+  h *= 0x85EBCA6Bu;
+  h ^= h >> 13;
+  h *= 0xC2B2AE35u;
+  h ^= h >> 16;
+  return h;
+}
+
+inline const char *key_text(const void *body) {
+  return *static_cast<const char *const *>(body);
+}
+
+// Keys as symbol_compare_string orders them: equal when both texts are missing or both equal.
+inline bool same_key(const char *a, const char *b) {
+  if (a == nullptr || b == nullptr) return a == b;
+  return std::strcmp(a, b) == 0;
+}
+
+// The slot holding the key's newest symbol, or the free slot where it belongs.
+index_slot *index_find(const symbol_table *table, const char *key, uint32_t hash) {
+  const uint32_t mask = table->index_size - 1;
+  for (uint32_t i = mix(hash) & mask;; i = (i + 1) & mask) {
+    index_slot *slot = &table->index[i];
+    if (slot->node == nullptr ||
+        (slot->hash == hash && same_key(key_text(body_of(slot->node)), key)))
+      return slot;
+  }
+}
+
+void index_grow(symbol_table *table) {
+  const uint32_t old_size = table->index_size;
+  if (old_size > UINT32_MAX / 2 / sizeof(index_slot))
+    text_message(TEXT_FATAL, "insufficient memory for calloc\n");
+  index_slot *old = table->index;
+  table->index_size = old_size == 0 ? 64 : old_size * 2;
+  table->index =
+      static_cast<index_slot *>(mem_calloc(table->index_size, uint32_t{sizeof(index_slot)}));
+  const uint32_t mask = table->index_size - 1;
+  for (uint32_t i = 0; i < old_size; ++i) {
+    if (old[i].node == nullptr) continue;
+    uint32_t j = mix(old[i].hash) & mask;
+    while (table->index[j].node != nullptr)
+      j = (j + 1) & mask;
+    table->index[j] = old[i];
+  }
+  if (old != nullptr) mem_free(old);
+}
+
+// Makes `node` the symbol its key finds.
+void index_insert(symbol_table *table, symbol_node *node) {
+  if (table->index_count >= table->index_size / 2) index_grow(table);
+  index_slot *slot = index_find(table, key_text(body_of(node)), node->hash);
+  if (slot->node == nullptr) ++table->index_count;
+  *slot = {node->hash, node};
 }
 
 } // namespace
@@ -67,6 +143,9 @@ symbol_table *symbol_new_table(const char *name, uint32_t symbol_hashsize,
   table->compare = compare;
   table->hash = hash;
   table->print = print;
+  table->index = nullptr;
+  table->index_size = 0;
+  table->index_count = 0;
   // The allocator counts in 32 bits; a bucket array beyond that could never be had anyway.
   if (symbol_hashsize > UINT32_MAX / sizeof(symbol_node *))
     text_message(TEXT_FATAL, "insufficient memory for malloc\n");
@@ -100,6 +179,7 @@ void *symbol_insert_symbol(symbol_table *table, void *symbol) {
   node->next_scope = table->current->next_scope;
   table->current->next_scope = node;
   node->scope = table->current;
+  if (indexed(table)) index_insert(table, node);
   return symbol;
 }
 
@@ -113,9 +193,14 @@ void *symbol_insert_key(symbol_table *table, void *key, size_t key_size, size_t 
 
 void *symbol_lookup_key(symbol_table *table, void *key, void *scope) {
   uint32_t hash = table->hash(table->hash_prime, key);
-  symbol_node *node = table->table[hash % table->hash_size];
-  while (node != nullptr && table->compare(key, body_of(node)) != 0)
-    node = node->next_hash;
+  symbol_node *node;
+  if (indexed(table)) {
+    node = table->index_size == 0 ? nullptr : index_find(table, key_text(key), hash)->node;
+  } else {
+    node = table->table[hash % table->hash_size];
+    while (node != nullptr && table->compare(key, body_of(node)) != 0)
+      node = node->next_hash;
+  }
   if (node == nullptr) return nullptr;
   // Only the newest symbol with the key counts; an older one in the asked scope is hidden.
   if (scope != nullptr && node->scope != header_of(scope)) return nullptr;

@@ -1,4 +1,6 @@
 // Directives: sections and their counters, data, space, labels set to values, and inclusion.
+#include <sys/stat.h>
+
 #include "mips_aux.h"
 #include "torvane.h"
 
@@ -22,6 +24,10 @@ bool operand_follows() {
 void include(const char *name) {
   if (includes_opened - text_closed_files() >= max_include_depth)
     text_message(TEXT_FATAL_ECHO, "Include files nested too deeply\n");
+  // The object file was created before pass 1; reading it back would assemble the run's own
+  // output in place of the source it replaced.
+  if (kel_is_object_file(name))
+    text_message(TEXT_FATAL_ECHO, "Object file '%s' is the source file\n", name);
   if (text_open(name) == nullptr) {
     text_message(TEXT_ERROR_ECHO, "include file '%s' not found\n", name);
     return;
@@ -32,6 +38,14 @@ void include(const char *name) {
 }
 
 } // namespace
+
+bool kel_is_object_file(const char *name) {
+  if (name[0] == '-' || kel_outputfilename[0] == '-') return false;
+  struct stat named {};
+  struct stat object {};
+  return stat(name, &named) == 0 && stat(kel_outputfilename, &object) == 0 &&
+         named.st_dev == object.st_dev && named.st_ino == object.st_ino;
+}
 
 torvane_data_node *current_label() {
   if (last_label != nullptr) return last_label;

@@ -8,6 +8,7 @@
 #include "torvane.h"
 
 int kel_pass;
+const char *kel_outputfilename = "torvane2.out";
 symbol_table *regtable;
 symbol_table *torvane;
 torvane_data_node *last_label;
@@ -20,7 +21,7 @@ namespace {
 // labels a program has. Labels are never entered twice, so name and record correspond one to one.
 std::unordered_map<std::string_view, torvane_data_node *> label_index;
 
-}  // namespace
+} // namespace
 
 torvane_data_node *kel_find_label(const char *name) {
   auto found = label_index.find(name);

@@ -1,7 +1,5 @@
 // torvane: the driver. Declares the options, sets up the support library and the grammar's
 // tables, then runs the source through the start rule three times, once per pass.
-#include <sys/stat.h>
-
 #include <cstdint>
 #include <ctime>
 
@@ -13,7 +11,6 @@
 namespace {
 
 const char *kel_sourcefilename = nullptr;
-const char *kel_outputfilename = "torvane2.out";
 int kel_symbol_echo = 0;
 int kel_verbose = 0;
 int kel_error_return = 0;
@@ -22,13 +19,6 @@ int kel_error_return = 0;
 #define KEL_BANNER                                                                                 \
   "torvane v2.0.5a - assembler for mips r2000 Processor\n"                                         \
   "Generated on Jun 23 2004 13:19:27 and compiled on Jun 23 2004 at 13:19:31\n"
-
-// The object file must never overwrite the source: same device and inode means the same file.
-bool same_file(const char *a, const char *b) {
-  struct stat sa {};
-  struct stat sb {};
-  return stat(a, &sa) == 0 && stat(b, &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
-}
 
 } // namespace
 
@@ -73,8 +63,7 @@ int main(int argc, char *argv[]) {
 
   if (kel_verbose) text_printf("\n" KEL_BANNER "\n");
 
-  if (kel_sourcefilename[0] != '-' && kel_outputfilename[0] != '-' &&
-      same_file(kel_sourcefilename, kel_outputfilename))
+  if (kel_is_object_file(kel_sourcefilename))
     text_message(TEXT_FATAL, "Object file '%s' is the source file\n", kel_outputfilename);
   init(kel_outputfilename);
 

@@ -19,6 +19,7 @@ struct torvane_data_node {
 using regtable_data_node = torvane_data_node;
 
 extern int kel_pass;                   // the current pass, 1 to 3
+extern const char *kel_outputfilename; // the object file; a name beginning with '-' is stdout
 extern symbol_table *regtable;         // register names r0..r31, entered in every pass
 extern symbol_table *torvane;          // the label table, never cleared between passes
 extern torvane_data_node *last_label;  // the label defined on the current line, or null
@@ -38,6 +39,10 @@ extern set_ kel_e1_op_first, kel_e7_op_first, kel_e8_op_first, kel_e9_op_first, 
 extern set_ kel_expr_op_first;
 
 void kel_set_initialise();
+
+// Whether `name` is the object file (same device and inode): the driver refuses it as the source
+// and the include directive as an included file, so the object text never overwrites a source.
+bool kel_is_object_file(const char *name);
 
 // The label of that name, or null; the same record a look-up in the label table finds.
 torvane_data_node *kel_find_label(const char *name);

@@ -1,0 +1,1 @@
+nop ; inside a folder, never read
