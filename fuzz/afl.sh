@@ -56,7 +56,7 @@ export UBSAN_OPTIONS=halt_on_error=1:abort_on_error=1:print_stacktrace=1
 input=$seeds
 for set in "${sets[@]}"; do
   # shellcheck disable=SC2046
-  afl-fuzz -V "$share" -t 2000 -m none -i "$input" -o "$out/$set" -- \
+  afl-fuzz -V "$share" -t 2000 -m none -x "$root/fuzz/torvane.dict" -i "$input" -o "$out/$set" -- \
     "$build/torvane" $(options_of "$set") -o/dev/null @@ > "$out/$set.log" 2>&1 || true
   # The next session starts from everything found so far.
   input="$out/$set.next"

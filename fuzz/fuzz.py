@@ -187,6 +187,21 @@ def many_errors(rng, seeds):
     return b"\n" + b"\n".join(rng.choice(bad) for _ in range(lines)) + b"\n"
 
 
+def many_labels(rng, seeds):
+    count = rng.choice([200, 2000, 6000])
+    lines = [b"l%d: .word l%d" % (i, rng.randrange(count)) for i in range(count)]
+    return b"\n" + b"\n".join(lines) + b"\n"
+
+
+def many_warnings(rng, seeds):
+    # Every octal escape above 255 warns; a file may collect at most 100 warnings.
+    return b"\n" + b".string \"\\777\"\n" * rng.randint(30, 120)
+
+
+def crlf_lines(rng, seeds):
+    return rng.choice(seeds).replace(b"\n", rng.choice([b"\r\n", b"\r", b"\n\r"]))
+
+
 def self_including(rng, seeds):
     kind = rng.randrange(3)
     if kind == 0:
@@ -199,7 +214,7 @@ def self_including(rng, seeds):
 GENERATORS = [
     (mutate, 40), (random_bytes, 6), (long_line, 6), (deep_nesting, 8), (high_bytes, 6),
     (nul_bytes, 6), (unterminated_string, 6), (huge_numbers, 8), (many_errors, 6),
-    (self_including, 4),
+    (self_including, 4), (many_labels, 3), (many_warnings, 3), (crlf_lines, 3),
 ]
 
 
@@ -214,7 +229,8 @@ def pick_generator(rng):
 
 
 # ---------------------------------------------------------------------------------------------
-# Cases. A case is a dict: kind, files (name -> bytes), args, stdin.
+# Cases. A case is a dict: kind (file, filter, include, scrubnote, scrubnote_dir), files (name ->
+# bytes), args, stdin.
 
 
 def make_case(seed, n, seeds):
@@ -222,13 +238,13 @@ def make_case(seed, n, seeds):
     roll = rng.randrange(100)
     content = pick_generator(rng)(rng, seeds)
     options = rng.choice(OPTION_SETS)
-    if roll < 55:
+    if roll < 50:
         return {"kind": "file", "files": {"main.asm": content},
                 "args": options + ["-oout.hex", "main.asm"], "stdin": b""}
-    if roll < 70:
+    if roll < 63:
         # Filter mode: the source arrives on standard input, the object text leaves on stdout.
         return {"kind": "filter", "files": {}, "args": ["-f"] + options, "stdin": content}
-    if roll < 85:
+    if roll < 76:
         # A small include tree: main.asm includes a.inc, which includes b.inc; the fuzzed text
         # takes the place of one of the three.
         files = {
@@ -237,9 +253,25 @@ def make_case(seed, n, seeds):
             "b.inc": b"; b\nlast: .string \"b\"\n",
         }
         files[rng.choice(sorted(files))] = content
-        return {"kind": "file", "files": files, "args": options + ["-oout.hex", "main.asm"],
+        return {"kind": "include", "files": files, "args": options + ["-oout.hex", "main.asm"],
                 "stdin": b""}
+    if roll < 88:
+        return make_include_chain_case(rng, content, options)
     return make_scrubnote_case(rng, content)
+
+
+def make_include_chain_case(rng, content, options):
+    """A chain of distinct files, each including the next, around the nesting limit; the fuzzed
+    text ends the chain, or a file that includes the main file closes a loop."""
+    depth = rng.choice([3, 255, 256, 257, 300])
+    files = {}
+    for i in range(depth):
+        files["f%d.inc" % i] = b"# level %d\nnop\n.include(\"f%d.inc\")\nnop\n" % (i, i + 1)
+    files["f%d.inc" % depth] = rng.choice([b"# last\n" + content,
+                                           b"# loop\n.include(\"main.asm\")\n"])
+    files["main.asm"] = b"\n.include(\"f0.inc\")\n.word 1\n"
+    return {"kind": "include", "files": files, "args": options + ["-oout.hex", "main.asm"],
+            "stdin": b""}
 
 
 def make_scrubnote_case(rng, content):
@@ -351,8 +383,10 @@ def check(case, done, after):
         return "unexpected files %s" % sorted(extra)
     if status == 0:
         if kind == "filter":
-            # The object text is all of standard output unless messages or a listing share it.
-            if b"//" not in out and not OBJECT_FORMAT.fullmatch(out):
+            # The object text is all of standard output unless a listing, the token echo, the
+            # statistics or messages (all of which begin with "//") share it.
+            shared = {"-l", "-s", "-S"} & set(case["args"]) or b"//" in out
+            if not shared and not OBJECT_FORMAT.fullmatch(out):
                 return "object text on standard output does not parse: %r" % out[:200]
         elif "out.hex" not in after or not OBJECT_FORMAT.fullmatch(after["out.hex"] or b""):
             return "object file does not parse: %r" % (after.get("out.hex") or b"")[:200]

@@ -17,14 +17,16 @@ int scan_show_skips;
 int scan_symbol_echo;
 const char *scan_token_names;
 symbol_table *scan_table;
+scan_keyword_filter scan_keyword_filters;
 
 namespace {
 
-// The keyword keywords. Spellings of one byte sit in a direct table; longer ones in an open-
+// The keyword index. Spellings of one byte sit in a direct table; longer ones in an open-
 // addressing hash table of a power-of-two number of slots, at most a quarter full. A bit map of
 // the byte pairs that occur in any spelling turns most texts that are no keyword away before
-// any hashing: "$1," ends in the pair "1,", which no spelling holds. Every keyword entered in
-// scan_table is entered here too, a later one with the same text replacing the earlier, as in
+// any hashing: "$1," ends in the pair "1,", which no spelling holds. The direct table and the bit
+// map are scan_keyword_filters, read by the inline part of scan_find_keyword. Every keyword entered
+// in scan_table is entered here too, a later one with the same text replacing the earlier, as in
 // the table, where the newest symbol with a key hides older ones.
 struct keyword_slot {
   uint32_t hash;
@@ -36,18 +38,12 @@ struct keyword_index {
   keyword_slot *slots;
   uint32_t slot_count; // a power of two, or 0 before the first keyword
   uint32_t keyword_count;
-  const scan_data *single[256];
-  unsigned char pairs[256 * 256 / 8];
 };
 
 keyword_index keywords;
 
 inline uint32_t pair_of(const char *text) {
   return static_cast<unsigned char>(text[0]) * 256u + static_cast<unsigned char>(text[1]);
-}
-
-inline bool pair_occurs(uint32_t pair) {
-  return (keywords.pairs[pair / 8] >> (pair % 8)) & 1u;
 }
 
 // FNV-1a over the bytes of a spelling.
@@ -94,13 +90,13 @@ void index_keyword(const scan_data *keyword) {
   const char *text = keyword->id;
   const size_t length = std::strlen(text);
   if (length == 1) {
-    keywords.single[static_cast<unsigned char>(text[0])] = keyword;
+    scan_keyword_filters.single[static_cast<unsigned char>(text[0])] = keyword;
     return;
   }
   if (length >= UINT32_MAX) text_message(TEXT_FATAL, "keyword too long\n");
   for (size_t i = 0; i + 1 < length; ++i) {
     const uint32_t pair = pair_of(text + i);
-    keywords.pairs[pair / 8] |= static_cast<unsigned char>(1u << (pair % 8));
+    scan_keyword_filters.pairs[pair / 8] |= static_cast<unsigned char>(1u << (pair % 8));
   }
   if (keywords.keyword_count >= keywords.slot_count / 4) grow_index();
   const auto n = static_cast<uint32_t>(length);
@@ -113,6 +109,7 @@ void index_keyword(const scan_data *keyword) {
 void clear_index() {
   if (keywords.slots != nullptr) mem_free(keywords.slots);
   std::memset(&keywords, 0, sizeof keywords);
+  std::memset(&scan_keyword_filters, 0, sizeof scan_keyword_filters);
 }
 
 // Membership of the current token, as set_includes_element answers it. The grammar asks this
@@ -248,20 +245,18 @@ void scan_load_keyword(const char *id1, const char *id2, int token, int extended
   index_keyword(keyword);
 }
 
-const scan_data *scan_find_keyword(const char *text, uint32_t length) {
-  if (length == 1) return keywords.single[static_cast<unsigned char>(text[0])];
-  if (length > 1 && !pair_occurs(pair_of(text + length - 2))) return nullptr;
+const scan_data *scan_find_long_keyword(const char *text, uint32_t length) {
   if (keywords.keyword_count == 0) return nullptr;
   return slot_for(text, length, spelling_hash(text, length))->keyword;
 }
 
-int scan_test(const char *production, int valid, set_ *stop) {
+int scan_test_failed(const char *production, int valid, set_ *stop) {
   if (text_scan_data->token == valid) return 1;
   if (stop != nullptr) recover(production, static_cast<uint32_t>(valid), nullptr, stop);
   return 0;
 }
 
-int scan_test_set(const char *production, set_ *valid, set_ *stop) {
+int scan_test_set_failed(const char *production, set_ *valid, set_ *stop) {
   if (holds_current_token(valid)) return 1;
   if (stop != nullptr) recover(production, 0, valid, stop);
   return 0;

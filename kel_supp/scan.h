@@ -17,12 +17,47 @@ extern symbol_table *scan_table;
 void scan_init(int case_insensitive, int newline_visible, int show_skips, int symbol_echo,
                const char *token_names);
 void scan_load_keyword(const char *id1, const char *id2, int token, int extended);
+// The parts of the keyword index which answer most look-ups without hashing, kept by
+// scan_load_keyword: the keywords of one byte, and a bit for every byte pair that occurs in a
+// longer spelling.
+struct scan_keyword_filter {
+  const scan_data *single[256];
+  unsigned char pairs[256 * 256 / 8];
+};
+extern scan_keyword_filter scan_keyword_filters;
+// The hashed part of scan_find_keyword, for texts of any length but one.
+const scan_data *scan_find_long_keyword(const char *text, uint32_t length);
 // The keyword spelled by the `length` bytes at `text`, or null: the entry a lookup of that text
 // in scan_table finds, answered from an index that scan_load_keyword keeps beside the table so
 // that the scanner's lookups need no string hashing through the table's function pointers.
-const scan_data *scan_find_keyword(const char *text, uint32_t length);
-int scan_test(const char *production, int valid, set_ *stop);
-int scan_test_set(const char *production, set_ *valid, set_ *stop);
+// Inline: the scanner asks once per identifier and once per character of a symbol.
+inline const scan_data *scan_find_keyword(const char *text, uint32_t length) {
+  if (length == 1) return scan_keyword_filters.single[static_cast<unsigned char>(text[0])];
+  if (length == 0) return scan_find_long_keyword(text, length);
+  const uint32_t pair = static_cast<unsigned char>(text[length - 2]) * 256u +
+                        static_cast<unsigned char>(text[length - 1]);
+  if (((scan_keyword_filters.pairs[pair / 8] >> (pair % 8)) & 1u) == 0) return nullptr;
+  return scan_find_long_keyword(text, length);
+}
+// The reporting halves of scan_test and scan_test_set, for a token that failed a test with a
+// stop set (or lies beyond the storage of the set).
+int scan_test_failed(const char *production, int valid, set_ *stop);
+int scan_test_set_failed(const char *production, set_ *valid, set_ *stop);
+// Inline: the grammar tests several tokens and sets per token, and the usual answers need no
+// call.
+inline int scan_test(const char *production, int valid, set_ *stop) {
+  if (text_scan_data->token == valid) return 1;
+  if (stop == nullptr) return 0;
+  return scan_test_failed(production, valid, stop);
+}
+inline int scan_test_set(const char *production, set_ *valid, set_ *stop) {
+  const auto token = static_cast<uint32_t>(text_scan_data->token);
+  if (token / 8 < valid->length) {
+    if ((valid->elements[token / 8] >> (token % 8)) & 1u) return 1;
+    if (stop == nullptr) return 0;
+  }
+  return scan_test_set_failed(production, valid, stop);
+}
 void scan_skip(set_ *stop);
 
 #endif

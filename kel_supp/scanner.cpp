@@ -98,10 +98,26 @@ inline bool advance_line_end(unsigned long closed) {
 }
 
 // identifier ::= ( letter | "_" ) { letter | digit | "_" }, then one lookup in the keyword table.
+// The characters are copied straight from the stored line: a line ends with its line end and
+// a space, neither of which continues an identifier, so the identifier's next character is
+// always inside the line, and only the space check of text_insert_char remains.
 void read_identifier(scan_data *token, char *start) {
   char *id = text_top;
+  char *out = text_top;
+  const char *current = text_current;
+  const char *const line_end = text_last_char;
   const bool fold = scan_case_insensitive != 0;
-  for (int c = text_char; continues_identifier(c); c = text_char) {
+  int c = text_char;
+  for (; continues_identifier(c) && current > line_end;
+       c = static_cast<unsigned char>(*--current)) {
+    if (out >= line_end) text_out_of_space();
+    *out++ = static_cast<char>(fold && is(c, C_UPPER) ? c + ('a' - 'A') : c);
+  }
+  text_top = out;
+  text_current = const_cast<char *>(current);
+  text_char = c;
+  // The general path, should an identifier ever reach the end of the stored line.
+  for (; continues_identifier(c); c = text_char) {
     if (fold && is(c, C_UPPER)) c += 'a' - 'A';
     append(c);
     text_get_char();
@@ -150,6 +166,22 @@ void read_number(scan_data *token) {
   }
   const unsigned char digits = hex ? C_HEX : C_DIGIT;
   const unsigned base = hex ? 16 : 10;
+  // Digits within the stored line are copied straight from it, as in read_identifier.
+  {
+    char *out = text_top;
+    const char *current = text_current;
+    const char *const line_end = text_last_char;
+    for (; (c == '_' || is(c, digits)) && current > line_end;
+         c = static_cast<unsigned char>(*--current)) {
+      if (c == '_') continue;
+      if (out >= line_end) text_out_of_space();
+      *out++ = static_cast<char>(c);
+      value = accumulate(value, base, digit_value(c));
+    }
+    text_top = out;
+    text_current = const_cast<char *>(current);
+    text_char = c;
+  }
   for (; c == '_' || is(c, digits); c = text_char) {
     if (c != '_') {
       append(c);
@@ -437,9 +469,18 @@ bool read_continuation(scan_data *token, char *start) {
 }
 
 // Skips white space; a newline is a token of its own when line ends are visible.
+// Blanks within the stored line are passed over without going through text_get_char; the line's
+// end, and what follows it, is left to text_get_char.
 inline void skip_white_space() {
-  for (int c = text_char; c != '\n' ? is(c, C_SPACE) : !scan_newline_visible; c = text_char)
-    text_get_char();
+  for (int c = text_char; c != '\n' ? is(c, C_SPACE) : !scan_newline_visible; c = text_char) {
+    const char *current = text_current;
+    const char *const line_end = text_last_char;
+    while (c != '\n' && is(c, C_SPACE) && current > line_end)
+      c = static_cast<unsigned char>(*--current);
+    text_current = const_cast<char *>(current);
+    text_char = c;
+    if (c != '\n' ? is(c, C_SPACE) : !scan_newline_visible) text_get_char();
+  }
 }
 
 } // namespace

@@ -21,7 +21,8 @@ struct alignas(alignof(std::max_align_t)) symbol_node {
 
 // One slot of a table's index: the newest symbol with a key, and the key's full hash.
 struct index_slot {
-  uint32_t hash;
+  uint32_t hash;     // the key's bucket hash
+  uint32_t home;     // where the key's probe starts while the table is not spread
   symbol_node *node; // null for a free slot
 };
 
@@ -51,6 +52,8 @@ struct symbol_table_node {
   index_slot *index;
   uint32_t index_size; // 0 while the table is not indexed or holds nothing yet
   uint32_t index_count;
+  bool index_spread;     // slots chosen from the mixed hash rather than the plain one
+  uint64_t index_probes; // slots passed over by all insertions of new keys
 };
 
 namespace {
@@ -68,8 +71,7 @@ bool indexed(const symbol_table *table) {
   return table->compare == symbol_compare_string && table->hash == symbol_hash_string;
 }
 
-// Spreads a bucket hash over all 32 bits, so that keys differing only in their last characters
-// (l1, l2, ...) land far apart.
+// Spreads a hash over all 32 bits.
 inline uint32_t mix(uint32_t h) {
   h ^= h >> 16;
   h *= 0x85EBCA6Bu;
@@ -89,29 +91,56 @@ inline bool same_key(const char *a, const char *b) {
   return std::strcmp(a, b) == 0;
 }
 
+// A key's full bucket hash and its home hash in the index. The home hash mixes all but the last
+// character and adds the last one, so names that differ only in their last character (l120 to
+// l129) sit in neighbouring slots: a program's look-ups mostly name labels defined nearby, and
+// then stay within a few pages of memory.
+struct index_key {
+  uint32_t hash;
+  uint32_t home;
+};
+
+inline index_key index_key_of(const char *text, uint32_t hash_prime) {
+  uint32_t hash = 0;
+  uint32_t prefix = 0;
+  uint32_t last = 0;
+  if (text != nullptr) {
+    for (; *text != '\0'; ++text) {
+      prefix = hash;
+      last = static_cast<uint32_t>(static_cast<signed char>(*text));
+      hash = hash * hash_prime + last; // as symbol_hash_string
+    }
+  }
+  return {hash, mix(prefix) + (last & 0xFF)};
+}
+
+// The first slot to probe. Keys that crowd together under their home hashes switch the table to
+// the mixed full hash (see index_insert).
+inline uint32_t first_slot(const symbol_table *table, const index_slot &key) {
+  return (table->index_spread ? mix(key.hash) : key.home) & (table->index_size - 1);
+}
+
 // The slot holding the key's newest symbol, or the free slot where it belongs.
-index_slot *index_find(const symbol_table *table, const char *key, uint32_t hash) {
+index_slot *index_find(const symbol_table *table, const char *text, const index_slot &key) {
   const uint32_t mask = table->index_size - 1;
-  for (uint32_t i = mix(hash) & mask;; i = (i + 1) & mask) {
+  for (uint32_t i = first_slot(table, key);; i = (i + 1) & mask) {
     index_slot *slot = &table->index[i];
     if (slot->node == nullptr ||
-        (slot->hash == hash && same_key(key_text(body_of(slot->node)), key)))
+        (slot->hash == key.hash && same_key(key_text(body_of(slot->node)), text)))
       return slot;
   }
 }
 
-void index_grow(symbol_table *table) {
+// Moves every entry into a new slot array of `size` slots.
+void index_rebuild(symbol_table *table, uint32_t size) {
   const uint32_t old_size = table->index_size;
-  if (old_size > UINT32_MAX / 2 / sizeof(index_slot))
-    text_message(TEXT_FATAL, "insufficient memory for calloc\n");
   index_slot *old = table->index;
-  table->index_size = old_size == 0 ? 64 : old_size * 2;
-  table->index =
-      static_cast<index_slot *>(mem_calloc(table->index_size, uint32_t{sizeof(index_slot)}));
-  const uint32_t mask = table->index_size - 1;
+  table->index_size = size;
+  table->index = static_cast<index_slot *>(mem_calloc(size, uint32_t{sizeof(index_slot)}));
+  const uint32_t mask = size - 1;
   for (uint32_t i = 0; i < old_size; ++i) {
     if (old[i].node == nullptr) continue;
-    uint32_t j = mix(old[i].hash) & mask;
+    uint32_t j = first_slot(table, old[i]);
     while (table->index[j].node != nullptr)
       j = (j + 1) & mask;
     table->index[j] = old[i];
@@ -119,12 +148,34 @@ void index_grow(symbol_table *table) {
   if (old != nullptr) mem_free(old);
 }
 
+// The home hash is taken to crowd its keys together when insertions of new keys pass over more
+// than this many occupied slots per key on average (plus some slack for small tables).
+constexpr uint64_t crowded = 16;
+constexpr uint64_t crowded_slack = 4096;
+
 // Makes `node` the symbol its key finds.
 void index_insert(symbol_table *table, symbol_node *node) {
-  if (table->index_count >= table->index_size / 2) index_grow(table);
-  index_slot *slot = index_find(table, key_text(body_of(node)), node->hash);
-  if (slot->node == nullptr) ++table->index_count;
-  *slot = {node->hash, node};
+  if (table->index_count >= table->index_size / 2) {
+    if (table->index_size > UINT32_MAX / 2 / sizeof(index_slot))
+      text_message(TEXT_FATAL, "insufficient memory for calloc\n");
+    index_rebuild(table, table->index_size == 0 ? 64 : table->index_size * 2);
+  }
+  const char *text = key_text(body_of(node));
+  const index_key k = index_key_of(text, table->hash_prime);
+  const index_slot key{k.hash, k.home, node};
+  index_slot *slot = index_find(table, text, key);
+  if (slot->node == nullptr) {
+    ++table->index_count;
+    const auto probes = static_cast<uint32_t>(slot - table->index) - first_slot(table, key);
+    table->index_probes += probes & (table->index_size - 1);
+    if (!table->index_spread &&
+        table->index_probes > crowded * table->index_count + crowded_slack) {
+      table->index_spread = true;
+      index_rebuild(table, table->index_size);
+      slot = index_find(table, text, key);
+    }
+  }
+  *slot = key;
 }
 
 } // namespace
@@ -146,6 +197,8 @@ symbol_table *symbol_new_table(const char *name, uint32_t symbol_hashsize,
   table->index = nullptr;
   table->index_size = 0;
   table->index_count = 0;
+  table->index_spread = false;
+  table->index_probes = 0;
   // The allocator counts in 32 bits; a bucket array beyond that could never be had anyway.
   if (symbol_hashsize > UINT32_MAX / sizeof(symbol_node *))
     text_message(TEXT_FATAL, "insufficient memory for malloc\n");
@@ -192,11 +245,15 @@ void *symbol_insert_key(symbol_table *table, void *key, size_t key_size, size_t 
 }
 
 void *symbol_lookup_key(symbol_table *table, void *key, void *scope) {
-  uint32_t hash = table->hash(table->hash_prime, key);
   symbol_node *node;
   if (indexed(table)) {
-    node = table->index_size == 0 ? nullptr : index_find(table, key_text(key), hash)->node;
+    const char *text = key_text(key);
+    const index_key k = index_key_of(text, table->hash_prime);
+    node = table->index_size == 0
+               ? nullptr
+               : index_find(table, text, index_slot{k.hash, k.home, nullptr})->node;
   } else {
+    uint32_t hash = table->hash(table->hash_prime, key);
     node = table->table[hash % table->hash_size];
     while (node != nullptr && table->compare(key, body_of(node)) != 0)
       node = node->next_hash;

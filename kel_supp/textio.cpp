@@ -16,6 +16,7 @@
 
 char *text_top;
 char *text_current;
+char *text_last_char; // the current line's extra space, its lowest byte
 int text_char = ' ';
 scan_data *text_scan_data;
 
@@ -57,7 +58,6 @@ char *text_bot;
 uint32_t maxtext;
 uint32_t tabwidth;
 char *first_char; // one byte above the current line's first character
-char *last_char;  // the current line's extra space, its lowest byte
 FILE *file;       // the current source file; null when none is open
 const char *name;
 unsigned long linenumber;
@@ -87,11 +87,6 @@ uint32_t totalwarnings;
 // Messages, echoes and reports all go to standard output, in the order written.
 FILE *messages() {
   return stdout;
-}
-
-[[noreturn]] void out_of_text_space() {
-  text_message(TEXT_FATAL, "Ran out of text space\n");
-  std::exit(1); // not reached: a fatal message ends the process
 }
 
 // Reads the next block of `r`'s stream. Returns the number of bytes read, or -1 on a read error.
@@ -154,7 +149,7 @@ bool text_close() {
   errors = saved->errors;
   file = saved->file;
   first_char = saved->first_char;
-  last_char = saved->last_char;
+  text_last_char = saved->last_char;
   linenumber = saved->linenumber;
   name = saved->name;
   text_char = saved->text_char;
@@ -177,7 +172,7 @@ bool text_close() {
 void read_line() {
   if ((echo || echo_num >= 0) && linenumber != 0) text_echo_line();
   ++linenumber;
-  text_current = last_char = first_char;
+  text_current = text_last_char = first_char;
 
   // Locals, so the byte stores below cannot force reloads of module state.
   char *const floor = text_top;
@@ -186,9 +181,38 @@ void read_line() {
   const unsigned char *next = reader.next;
   const unsigned char *end = reader.end;
   auto store = [&](char c) {
-    if (low <= floor) out_of_text_space();
+    if (low <= floor) text_out_of_space();
     *--low = c;
   };
+
+  // The usual case: the whole line, line end included, is in the block and fits in the free
+  // space even if every byte were a tab, so no byte needs the space check.
+  const size_t widest = tab > 1 ? tab : 1;
+  if (const auto *line_end = static_cast<const unsigned char *>(
+          std::memchr(next, '\n', static_cast<size_t>(end - next)));
+      line_end != nullptr &&
+      static_cast<size_t>(line_end - next + 1) < static_cast<size_t>(low - floor) / widest) {
+    for (;;) {
+      // The bytes up to the next tab (or the line end) are stored as they are.
+      const unsigned char *stop = line_end + 1;
+      if (tab != 0) {
+        const auto *t = static_cast<const unsigned char *>(
+            std::memchr(next, '\t', static_cast<size_t>(stop - next)));
+        if (t != nullptr) stop = t;
+      }
+      for (; next < stop; ++next)
+        *--low = static_cast<char>(*next);
+      if (next > line_end) break;
+      // A tab: spaces up to the next multiple of the tab width.
+      ++next;
+      for (size_t n = tab - static_cast<size_t>(first_char - low) % tab; n > 0; --n)
+        *--low = ' ';
+    }
+    reader.next = next;
+    *--low = ' ';
+    text_last_char = low;
+    return;
+  }
 
   for (;;) {
     if (next == end) {
@@ -218,11 +242,13 @@ void read_line() {
   }
   reader.next = next;
   store(' ');
-  last_char = low;
+  text_last_char = low;
 }
 
+} // namespace
+
 // The slow path of text_get_char: the current line is exhausted.
-void next_line() {
+void text_next_line() {
   if (file != nullptr && reader.at_end && text_close()) return;
   if (file == nullptr) {
     text_char = -1;
@@ -231,8 +257,6 @@ void next_line() {
   read_line();
   text_char = static_cast<unsigned char>(*--text_current);
 }
-
-} // namespace
 
 void text_init(long max_text, uint32_t max_errors, uint32_t max_warnings, uint32_t tab_width) {
   tabwidth = tab_width;
@@ -244,7 +268,7 @@ void text_init(long max_text, uint32_t max_errors, uint32_t max_warnings, uint32
   maxwarnings = max_warnings;
   text_bot = static_cast<char *>(mem_malloc(maxtext));
   text_top = text_bot;
-  first_char = last_char = text_current = text_bot + maxtext;
+  first_char = text_last_char = text_current = text_bot + maxtext;
 }
 
 FILE *text_open(const char *s) {
@@ -272,7 +296,7 @@ FILE *text_open(const char *s) {
     }
   }
   // The new file's lines start one byte below the current line, which must leave room.
-  if (last_char <= text_top) out_of_text_space();
+  if (text_last_char <= text_top) text_out_of_space();
 
   if (file != nullptr) {
     auto *saved = static_cast<source_list *>(mem_calloc(1, sizeof(source_list)));
@@ -280,7 +304,7 @@ FILE *text_open(const char *s) {
     saved->errors = errors;
     saved->file = file;
     saved->first_char = first_char;
-    saved->last_char = last_char;
+    saved->last_char = text_last_char;
     saved->linenumber = linenumber;
     saved->text_char = text_char;
     saved->text_current = text_current;
@@ -298,16 +322,8 @@ FILE *text_open(const char *s) {
   linenumber = 0;
   name = s;
   if (echo) text_message(TEXT_INFO, "\n");
-  first_char = last_char = text_current = last_char - 1;
+  first_char = text_last_char = text_current = text_last_char - 1;
   return stream;
-}
-
-void text_get_char() {
-  if (text_current > last_char) {
-    text_char = static_cast<unsigned char>(*--text_current);
-    return;
-  }
-  next_line();
 }
 
 void text_echo(int on) {
@@ -323,7 +339,7 @@ void text_echo_line() {
   // The stored line from its first character down to its line end, without the extra space.
   char chunk[256];
   size_t n = 0;
-  for (const char *p = first_char; p - last_char > 1;) {
+  for (const char *p = first_char; p - text_last_char > 1;) {
     chunk[n++] = *--p;
     if (n == sizeof chunk) {
       std::fwrite(chunk, 1, n, messages());
@@ -362,10 +378,9 @@ unsigned long text_column_number() {
   return static_cast<unsigned long>(first_char - text_current);
 }
 
-char *text_insert_char(char c) {
-  if (text_top >= last_char) out_of_text_space();
-  *text_top = c;
-  return text_top++;
+void text_out_of_space() {
+  text_message(TEXT_FATAL, "Ran out of text space\n");
+  std::exit(1); // not reached: a fatal message ends the process
 }
 
 char *text_insert_string(const char *s) {

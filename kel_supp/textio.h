@@ -34,28 +34,43 @@ enum text_message_type {
 };
 
 // State the scanner reads directly.
-extern char *text_top;             // first free byte above the token texts
-extern char *text_current;         // the current character; text_current[-1] is the next one
-extern int text_char;              // current character, 0..255, or -1 at the end of input
-extern scan_data *text_scan_data;  // the current token record
+extern char *text_top;            // first free byte above the token texts
+extern char *text_current;        // the current character; text_current[-1] is the next one
+extern char *text_last_char;      // the current line's lowest byte, the space after its end
+extern int text_char;             // current character, 0..255, or -1 at the end of input
+extern scan_data *text_scan_data; // the current token record
 
 void text_init(long max_text, uint32_t max_errors, uint32_t max_warnings, uint32_t tab_width);
-FILE *text_open(const char *name);  // null when the file cannot be opened
-void text_get_char();
+FILE *text_open(const char *name); // null when the file cannot be opened
+void text_next_line();             // text_get_char once the current line is exhausted
+// Delivers the next character. Inline: the scanner asks for every character of the source.
+inline void text_get_char() {
+  if (text_current > text_last_char)
+    text_char = static_cast<unsigned char>(*--text_current);
+  else
+    text_next_line();
+}
 void text_echo(int on);
 int text_get_echo();
 void text_echo_line();
 void text_echo_line_number();
 unsigned long text_line_number();
 unsigned long text_column_number();
-char *text_insert_char(char c);
+[[noreturn]] void text_out_of_space(); // the fatal "Ran out of text space"
+// Appends c to the token texts; returns where it was stored.
+inline char *text_insert_char(char c) {
+  if (text_top >= text_last_char) text_out_of_space();
+  *text_top = c;
+  return text_top++;
+}
 char *text_insert_string(const char *s);
 char *text_default_filetype(const char *fname, const char *ftype);
 // How many included files have ended so far. The scanner compares it before and after reading a
 // string or comment to notice that the token ran past the end of an included file.
 unsigned long text_closed_files();
 
-int text_message(text_message_type type, const char *fmt, ...) __attribute__((format(printf, 2, 3)));
+int text_message(text_message_type type, const char *fmt, ...)
+    __attribute__((format(printf, 2, 3)));
 int text_printf(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
 uint32_t text_total_errors();
 int text_print_total_errors();

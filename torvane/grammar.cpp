@@ -1,7 +1,5 @@
 // The statement grammar: the first and stop sets of every rule, the line rules, and labels.
 #include <cstdio>
-#include <string_view>
-#include <unordered_map>
 
 #include "memalloc.h"
 #include "mips_aux.h"
@@ -14,18 +12,10 @@ symbol_table *torvane;
 torvane_data_node *last_label;
 torvane_data_node *dummy_label;
 
-namespace {
-
-// An index beside the label table: the label table's 101 buckets stay as they are (the statistics
-// report them), while look-ups go through this hash map so that they cost the same however many
-// labels a program has. Labels are never entered twice, so name and record correspond one to one.
-std::unordered_map<std::string_view, torvane_data_node *> label_index;
-
-} // namespace
-
+// The symbol module keeps an index beside the label table's 101 buckets (which the statistics
+// report), so a look-up costs the same however many labels a program has.
 torvane_data_node *kel_find_label(const char *name) {
-  auto found = label_index.find(name);
-  return found == label_index.end() ? nullptr : found->second;
+  return static_cast<torvane_data_node *>(symbol_lookup_key(torvane, &name, nullptr));
 }
 
 // The token groups the sets are made of.
@@ -202,7 +192,6 @@ void label() {
   if (record == nullptr) {
     record = static_cast<torvane_data_node *>(
         symbol_insert_key(torvane, &id, sizeof id, sizeof(torvane_data_node)));
-    label_index.emplace(id, record);
   }
   record->val = static_cast<integer>(*location);
   last_label = record;

@@ -1,6 +1,7 @@
 // torvane: the driver. Declares the options, sets up the support library and the grammar's
 // tables, then runs the source through the start rule three times, once per pass.
 #include <cstdint>
+#include <cstdio>
 #include <ctime>
 
 #include "arg.h"
@@ -85,5 +86,9 @@ int main(int argc, char *argv[]) {
     text_message(TEXT_INFO, "%.3f CPU seconds used\n",
                  static_cast<double>(kel_finish_time - kel_start_time) / CLOCKS_PER_SEC);
   }
+  // Messages, the listing and the statistics are products too: a run that could not write them
+  // all has not succeeded.
+  if (std::fflush(stdout) != 0 || std::ferror(stdout))
+    text_message(TEXT_FATAL, "Error writing standard output\n");
   return kel_error_return;
 }

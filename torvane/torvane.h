@@ -41,7 +41,7 @@ extern set_ kel_expr_op_first;
 void kel_set_initialise();
 
 // Whether `name` is the object file (same device and inode): the driver refuses it as the source
-// and the include directive as an included file, so the object text never overwrites a source.
+// and the include directive as an included file, so a run never reads its own output as source.
 bool kel_is_object_file(const char *name);
 
 // The label of that name, or null; the same record a look-up in the label table finds.

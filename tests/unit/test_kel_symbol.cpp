@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 #include <unistd.h>
 
 #include "symbol.h"
@@ -214,3 +215,30 @@ TEST_F(SymbolStatistics, AllTablesNewestFirst) {
 }
 
 } // namespace
+
+// Look-ups in a large text-keyed table: names that differ in their last characters (l0, l1, ...)
+// and names whose hashes all coincide ("Aa" and "BB" hash alike, so do all their concatenations)
+// are each found as their newest symbol, through every growth of the table, and a name never
+// entered is not found.
+TEST_F(SymbolTable, LargeTableFindsNewestOfEveryName) {
+  symbol_table *table = string_table("torvane", 101);
+  std::vector<std::string> names;
+  for (int i = 0; i < 20000; ++i)
+    names.push_back("l" + std::to_string(i));
+  for (unsigned bits = 0; bits < 2048; ++bits) {
+    std::string name;
+    for (unsigned b = 0; b < 11; ++b)
+      name += (bits >> b) & 1 ? "BB" : "Aa";
+    names.push_back(name);
+  }
+  std::vector<named_value *> newest;
+  for (const std::string &name : names)
+    newest.push_back(insert(table, name.c_str()));
+  // Every third name is entered again and must hide its first symbol.
+  for (size_t i = 0; i < names.size(); i += 3)
+    newest[i] = insert(table, names[i].c_str());
+  for (size_t i = 0; i < names.size(); ++i)
+    ASSERT_EQ(lookup(table, names[i].c_str()), newest[i]) << names[i];
+  EXPECT_EQ(lookup(table, "l20000"), nullptr);
+  EXPECT_EQ(lookup(table, "AaAa"), nullptr);
+}
