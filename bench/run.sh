@@ -51,7 +51,8 @@ generate() { # name lines kind
   fi
 }
 
-# Runs a command once; prints "seconds peak_kib". Its standard output goes to $out_file.
+# Runs a command once; prints "wall_microseconds peak_kib cpu_microseconds" (CPU: user plus
+# system time). Its standard output goes to $out_file.
 measure() {
   local log=$work/time.log start end
   start=$(date +%s%N)
@@ -61,9 +62,10 @@ measure() {
     exit 1
   fi
   end=$(date +%s%N)
-  local kib
+  local kib cpu
   kib=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$log")
-  echo "$(( (end - start) / 1000 )) $kib"
+  cpu=$(awk -F': ' '/User time|System time/ {s += $2} END {printf "%.0f", s * 1e6}' "$log")
+  echo "$(( (end - start) / 1000 )) $kib $cpu"
 }
 
 median() { # numbers on standard input
@@ -93,7 +95,9 @@ for entry in "${programs[@]}"; do
   tv_kib=$(cut -d' ' -f2 "$work/$name.tv" | median)
   gas_us=$(cut -d' ' -f1 "$work/$name.gas" | median)
   gas_kib=$(cut -d' ' -f2 "$work/$name.gas" | median)
-  echo "$name $lines $tv_us $tv_kib $gas_us $gas_kib $n" >>"$results"
+  tv_cpu=$(cut -d' ' -f3 "$work/$name.tv" | median)
+  gas_cpu=$(cut -d' ' -f3 "$work/$name.gas" | median)
+  echo "$name $lines $tv_us $tv_kib $gas_us $gas_kib $n $tv_cpu $gas_cpu" >>"$results"
 done
 
 # Output checks: the object file of every program and the listing of all but the largest.
@@ -123,12 +127,15 @@ cpu=$(awk -F': ' '/model name/ {print $2; exit}' /proc/cpuinfo)
   echo "Machine: $cpu, $(nproc) CPUs, $(awk '/MemTotal/ {printf "%.0f GiB", $2 / 1048576}' /proc/meminfo); $(mips-linux-gnu-as --version | head -1)"
   echo "Date: $(date -u +%Y-%m-%d)"
   echo
-  echo "| program | lines | runs | torvane s | torvane lines/s | torvane MiB | GNU as s | GNU as lines/s | GNU as MiB | time ratio | memory ratio |"
-  echo "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|"
+  echo "Medians of each program's runs. Wall time is what the targets compare; CPU time (user plus"
+  echo "system) is shown beside it because other work on the machine stretches wall times."
+  echo
+  echo "| program | lines | runs | torvane s | torvane lines/s | torvane CPU s | torvane MiB | GNU as s | GNU as lines/s | GNU as CPU s | GNU as MiB | time ratio | CPU ratio | memory ratio |"
+  echo "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|"
   awk '{
-    printf "| %s | %d | %d | %.3f | %.0f | %.1f | %.3f | %.0f | %.1f | %.2f | %.2f |\n",
-      $1, $2, $7, $3 / 1e6, $2 / ($3 / 1e6), $4 / 1024, $5 / 1e6, $2 / ($5 / 1e6), $6 / 1024,
-      $3 / $5, $4 / $6
+    printf "| %s | %d | %d | %.3f | %.0f | %.2f | %.1f | %.3f | %.0f | %.2f | %.1f | %.2f | %.2f | %.2f |\n",
+      $1, $2, $7, $3 / 1e6, $2 / ($3 / 1e6), $8 / 1e6, $4 / 1024, $5 / 1e6, $2 / ($5 / 1e6),
+      $9 / 1e6, $6 / 1024, $3 / $5, ($9 > 0 ? $8 / $9 : 0), $4 / $6
   }' "$results"
   echo
   awk '

@@ -60,6 +60,27 @@ namespace {
 
 symbol_table *symbol_tables = nullptr; // every table ever created, newest first
 
+// Symbols are never given back, so small ones are carved from large zero-filled blocks instead of
+// costing an allocation each: a program with a million labels needs a million symbols.
+constexpr size_t pool_block = 64 * 1024;
+unsigned char *pool_next = nullptr;
+size_t pool_left = 0;
+
+// A zero-filled block of `bytes` (below 2^32), aligned like any fundamental type.
+void *allocate_symbol(size_t bytes) {
+  constexpr size_t align = alignof(std::max_align_t);
+  if (bytes > pool_block / 4) return mem_calloc(1, static_cast<uint32_t>(bytes));
+  const size_t rounded = (bytes + align - 1) / align * align;
+  if (rounded > pool_left) {
+    pool_next = static_cast<unsigned char *>(mem_calloc(1, uint32_t{pool_block}));
+    pool_left = pool_block;
+  }
+  void *block = pool_next;
+  pool_next += rounded;
+  pool_left -= rounded;
+  return block;
+}
+
 symbol_node *header_of(void *body) {
   return static_cast<symbol_node *>(body) - 1;
 }
@@ -217,8 +238,7 @@ void *symbol_new_symbol(size_t size) {
   // The allocator counts in 32 bits; a larger block could never be had anyway.
   if (size > UINT32_MAX - sizeof(symbol_node))
     text_message(TEXT_FATAL, "insufficient memory for calloc\n");
-  return body_of(
-      static_cast<symbol_node *>(mem_calloc(1, static_cast<uint32_t>(sizeof(symbol_node) + size))));
+  return body_of(static_cast<symbol_node *>(allocate_symbol(sizeof(symbol_node) + size)));
 }
 
 void *symbol_insert_symbol(symbol_table *table, void *symbol) {

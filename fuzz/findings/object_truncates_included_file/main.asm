@@ -1,0 +1,3 @@
+start:  nop
+        .include ("a.inc")
+        j       start
