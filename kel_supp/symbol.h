@@ -13,9 +13,9 @@ using symbol_compare_function = int (*)(void *left, void *right);
 using symbol_hash_function = uint32_t (*)(uint32_t hash_prime, void *key);
 using symbol_print_function = void (*)(const void *symbol);
 
-symbol_table *symbol_new_table(const char *name, uint32_t symbol_hashsize, uint32_t symbol_hashprime,
-                               symbol_compare_function compare, symbol_hash_function hash,
-                               symbol_print_function print);
+symbol_table *symbol_new_table(const char *name, uint32_t symbol_hashsize,
+                               uint32_t symbol_hashprime, symbol_compare_function compare,
+                               symbol_hash_function hash, symbol_print_function print);
 void *symbol_new_symbol(size_t size);
 void *symbol_insert_symbol(symbol_table *table, void *symbol);
 void *symbol_insert_key(symbol_table *table, void *key, size_t key_size, size_t symbol_size);
