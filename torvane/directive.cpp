@@ -26,8 +26,10 @@ void include(const char *name) {
     text_message(TEXT_FATAL_ECHO, "Include files nested too deeply\n");
   // The object file was created before pass 1; reading it back would assemble the run's own
   // output in place of the source it replaced.
-  if (kel_is_object_file(name))
+  if (kel_is_object_file(name)) {
+    emit_keep_object();
     text_message(TEXT_FATAL_ECHO, "Object file '%s' is the source file\n", name);
+  }
   if (text_open(name) == nullptr) {
     text_message(TEXT_ERROR_ECHO, "include file '%s' not found\n", name);
     return;

@@ -140,6 +140,7 @@ void kel_set_initialise() {
 void unit() {
   // unit ::= { code } EOF
   emit_code = kel_pass == 3;
+  if (emit_code) emit_begin_object();
   code_location = 0;
   data_location = 0;
   location = &code_location;

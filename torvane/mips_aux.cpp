@@ -7,6 +7,11 @@
 // to standard output, followed by fill spaces up to the column where the source line is echoed.
 #include "mips_aux.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
 #include <climits>
 #include <cstdarg>
 #include <cstddef>
@@ -68,17 +73,44 @@ inline void count_emitted(int echoed) {
 
 } // namespace
 
+// The object file is created before pass 1 but emptied only when pass 3 starts to write it, or
+// when the run ends before that: a source file that turns out to be the object file (an included
+// file is only known once the passes reach it) is refused before anything of it is lost.
+namespace {
+bool empty_pending;
+
+void empty_object_file() {
+  if (empty_pending && objfile != nullptr && objfile != stdout) {
+    empty_pending = false;
+    if (ftruncate(fileno(objfile), 0) != 0) { /* a device or pipe: nothing to empty */
+    }
+  }
+}
+} // namespace
+
 void init(const char *outputfilename) {
   if (outputfilename != nullptr && outputfilename[0] == '-') {
     objfile = stdout;
     return;
   }
-  objfile = outputfilename == nullptr ? nullptr : fopen(outputfilename, "w");
+  int fd = outputfilename == nullptr ? -1 : open(outputfilename, O_WRONLY | O_CREAT, 0666);
+  objfile = fd < 0 ? nullptr : fdopen(fd, "w");
   if (objfile == nullptr) {
+    if (fd >= 0) close(fd);
     text_message(TEXT_FATAL, "Unable to open object file"); // ends the process
     return;
   }
   setvbuf(objfile, objbuffer, _IOFBF, sizeof objbuffer);
+  empty_pending = true;
+  std::atexit(empty_object_file); // a run that stops early leaves an empty object file
+}
+
+void emit_begin_object() {
+  empty_object_file();
+}
+
+void emit_keep_object() {
+  empty_pending = false;
 }
 
 // Ends the last record and closes the object file. Standard output is only flushed, because the

@@ -14,6 +14,10 @@ extern uint32_t data_location;
 // Object file.
 void init(const char *outputfilename);
 int quit(const char *outputfilename);
+// Empties the object file before pass 3 writes it (init creates it without emptying it).
+void emit_begin_object();
+// Leaves the object file as it is when the run ends early: it is one of the sources.
+void emit_keep_object();
 
 // Writers. Each moves the current counter in every pass; text is written only in pass 3.
 int emitf(const char *fmt, ...) __attribute__((format(printf, 1, 2)));

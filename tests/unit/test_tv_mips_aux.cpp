@@ -39,6 +39,7 @@ protected:
   // the whole object file.
   std::string object(const std::function<void()> &body, uint32_t start = 0) {
     init(path.c_str());
+    emit_begin_object();  // as the start of pass 3 does
     emit_code = 1;
     code_location = start;
     data_location = 0;
@@ -492,3 +493,41 @@ TEST_F(MipsAux, WriteFailureIsFatal) {
 }
 
 } // namespace
+
+// The object file is created at start-up but emptied only when pass 3 begins, so a source that
+// turns out to be the object file is still whole when the run refuses it.
+TEST_F(MipsAux, ObjectFileIsEmptiedWhenPassThreeBegins) {
+  std::ofstream(path, std::ios::binary) << "old text";
+  init(path.c_str());
+  EXPECT_EQ(read_file(path), "old text");
+  emit_begin_object();
+  emit_code = 1;
+  location = &code_location;
+  emit_loc();
+  emit_byte(1);
+  quit(path.c_str());
+  EXPECT_EQ(read_file(path), "\n@00000000 01\n");
+}
+
+TEST_F(MipsAux, RunEndingBeforePassThreeLeavesAnEmptyObjectFile) {
+  std::ofstream(path, std::ios::binary) << "old text";
+  EXPECT_EXIT(
+      {
+        init(path.c_str());
+        std::exit(1);
+      },
+      testing::ExitedWithCode(1), "");
+  EXPECT_EQ(read_file(path), "");
+}
+
+TEST_F(MipsAux, ObjectFileKeptWhenItIsASource) {
+  std::ofstream(path, std::ios::binary) << "old text";
+  EXPECT_EXIT(
+      {
+        init(path.c_str());
+        emit_keep_object();
+        std::exit(1);
+      },
+      testing::ExitedWithCode(1), "");
+  EXPECT_EQ(read_file(path), "old text");
+}

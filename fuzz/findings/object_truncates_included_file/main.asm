@@ -1,3 +1,0 @@
-start:  nop
-        .include ("a.inc")
-        j       start
