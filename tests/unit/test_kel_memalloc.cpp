@@ -2,6 +2,8 @@
 // release and for exhaustion.
 #include <gtest/gtest.h>
 
+#include "output_capture.h"
+
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -26,11 +28,7 @@ constexpr const char *output_start = "^";
 
 namespace {
 
-// Sends the standard output of a death test's child to its standard error, where it is matched.
-void output_to_stderr() {
-  std::fflush(stdout);
-  dup2(2, 1);
-}
+using test_support::output_to_stderr;
 
 // Makes any request of a gigabyte or more fail in this (child) process.
 void limit_heap() {

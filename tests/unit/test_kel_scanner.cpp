@@ -3,6 +3,8 @@
 // included file inside a token, the switches of scan_init, and the syntax-error reports.
 #include <gtest/gtest.h>
 
+#include "output_capture.h"
+
 #include <unistd.h>
 
 #include <cstdio>
@@ -19,6 +21,10 @@
 #include "textio.h"
 
 namespace {
+
+using test_support::output_of;
+using test_support::output_to_stderr;
+using test_support::shown;
 
 enum test_token : int {
   K_LPAR = SCAN_P_TOP,
@@ -103,10 +109,7 @@ const std::string &token_names() {
 }
 
 std::string name_of(int token) {
-  const char *name = token_names().data();
-  for (int i = 0; i < token; ++i)
-    name += std::strlen(name) + 1;
-  return name;
+  return test_support::name_in(token_names().data(), token);
 }
 
 // A source file with the given bytes; its name stays valid for the whole test, as the text
@@ -156,22 +159,6 @@ const char *start(const std::string &source, options o = {}) {
   return name;
 }
 
-// Non-printable bytes of a token text are shown as \xNN.
-std::string shown(const char *text) {
-  std::string s;
-  for (const char *p = text; *p != '\0'; ++p) {
-    const auto c = static_cast<unsigned char>(*p);
-    if (c >= 0x20 && c < 0x7F) {
-      s += static_cast<char>(c);
-    } else {
-      char hex[8];
-      std::snprintf(hex, sizeof hex, "\\x%02X", c);
-      s += hex;
-    }
-  }
-  return s;
-}
-
 // The current token: its name, then for identifiers, numbers and extended keywords its text,
 // and for integers and characters the value.
 std::string current() {
@@ -191,18 +178,6 @@ std::string rest() {
     s += " " + current();
   }
   return s;
-}
-
-std::string output_of(const std::function<void()> &action) {
-  testing::internal::CaptureStdout();
-  action();
-  return testing::internal::GetCapturedStdout();
-}
-
-// Sends the standard output of a death test's child to its standard error, where it is matched.
-void output_to_stderr() {
-  std::fflush(stdout);
-  dup2(2, 1);
 }
 
 // An error message with a marker on line 1: "//      1: Error <marker> (file) <text>".

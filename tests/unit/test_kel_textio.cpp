@@ -2,6 +2,8 @@
 // echo with markers, inclusion, standard input replay, and the message frames and limits.
 #include <gtest/gtest.h>
 
+#include "output_capture.h"
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -14,6 +16,9 @@
 #include "textio.h"
 
 namespace {
+
+using test_support::output_of;
+using test_support::output_to_stderr;
 
 constexpr int eof = -1;
 constexpr int sp = ' ';
@@ -57,18 +62,6 @@ std::vector<int> chars_to_end(size_t limit = 10000) {
     chars.push_back(text_char);
   } while (text_char != eof && chars.size() < limit);
   return chars;
-}
-
-std::string output_of(const std::function<void()> &action) {
-  testing::internal::CaptureStdout();
-  action();
-  return testing::internal::GetCapturedStdout();
-}
-
-// Sends the standard output of a death test's child to its standard error, where it is matched.
-void output_to_stderr() {
-  std::fflush(stdout);
-  dup2(2, 1);
 }
 
 // A pattern matching exactly `text`.

@@ -4,6 +4,8 @@
 // the token echo and the syntax-error reports.
 #include <gtest/gtest.h>
 
+#include "output_capture.h"
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -26,6 +28,9 @@
 #include "tokens.h"
 
 namespace {
+
+using test_support::output_of;
+using test_support::shown;
 
 // ---- the keyword table and the token names ----
 
@@ -224,26 +229,7 @@ const char *start(const std::string &source, int symbol_echo = 0, uint32_t max_e
 }
 
 std::string name_of(int token) {
-  const char *name = kel_tokens;
-  for (int i = 0; i < token; ++i)
-    name += std::strlen(name) + 1;
-  return name;
-}
-
-// Non-printable bytes of a token text are shown as \xNN.
-std::string shown(const char *text) {
-  std::string s;
-  for (const char *p = text; *p != '\0'; ++p) {
-    const auto c = static_cast<unsigned char>(*p);
-    if (c >= 0x20 && c < 0x7F) {
-      s += static_cast<char>(c);
-    } else {
-      char hex[8];
-      std::snprintf(hex, sizeof hex, "\\x%02X", c);
-      s += hex;
-    }
-  }
-  return s;
+  return test_support::name_in(kel_tokens, token);
 }
 
 // The current token: its name, then for identifiers, numbers and strings its text, and for
@@ -275,12 +261,6 @@ std::string rest() {
   if (s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0)
     s.erase(s.size() > tail.size() ? s.size() - tail.size() - 1 : 0);
   return s;
-}
-
-std::string output_of(const std::function<void()> &action) {
-  testing::internal::CaptureStdout();
-  action();
-  return testing::internal::GetCapturedStdout();
 }
 
 // "//      1: <word> <marker> (file) <text>"
