@@ -18,6 +18,7 @@ int scan_symbol_echo;
 const char *scan_token_names;
 symbol_table *scan_table;
 scan_keyword_filter scan_keyword_filters;
+scan_trie_node *scan_trie;
 
 namespace {
 
@@ -86,7 +87,45 @@ void grow_index() {
   if (old != nullptr) mem_free(old);
 }
 
+// The trie's nodes: scan_trie holds trie_count of them in room for trie_capacity.
+uint32_t trie_count;
+uint32_t trie_capacity;
+
+uint32_t new_trie_node() {
+  if (trie_count == trie_capacity) {
+    if (trie_capacity > UINT32_MAX / 2 / sizeof(scan_trie_node))
+      text_message(TEXT_FATAL, "keyword trie too large\n");
+    trie_capacity = trie_capacity == 0 ? 64 : trie_capacity * 2;
+    scan_trie = static_cast<scan_trie_node *>(
+        mem_realloc(scan_trie, trie_capacity * static_cast<uint32_t>(sizeof(scan_trie_node))));
+  }
+  std::memset(&scan_trie[trie_count], 0, sizeof(scan_trie_node));
+  return trie_count++;
+}
+
+// Letters, digits and "_" begin identifiers and numbers, which the scanner reads otherwise.
+bool starts_word(unsigned char c) {
+  return c == '_' || (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+// Enters a keyword in the trie, a later one with the same text replacing the earlier.
+void trie_keyword(const scan_data *keyword) {
+  const auto *text = reinterpret_cast<const unsigned char *>(keyword->id);
+  if (text[0] == '\0' || starts_word(text[0])) return;
+  if (trie_count == 0) new_trie_node(); // the root
+  uint32_t node = 0;
+  for (; *text != '\0'; ++text) {
+    if (scan_trie[node].next[*text] == 0) {
+      const uint32_t child = new_trie_node(); // may move scan_trie
+      scan_trie[node].next[*text] = child;
+    }
+    node = scan_trie[node].next[*text];
+  }
+  scan_trie[node].keyword = keyword;
+}
+
 void index_keyword(const scan_data *keyword) {
+  trie_keyword(keyword);
   const char *text = keyword->id;
   const size_t length = std::strlen(text);
   if (length == 1) {
@@ -110,6 +149,10 @@ void clear_index() {
   if (keywords.slots != nullptr) mem_free(keywords.slots);
   std::memset(&keywords, 0, sizeof keywords);
   std::memset(&scan_keyword_filters, 0, sizeof scan_keyword_filters);
+  if (scan_trie != nullptr) mem_free(scan_trie);
+  scan_trie = nullptr;
+  trie_count = 0;
+  trie_capacity = 0;
 }
 
 // Membership of the current token, as set_includes_element answers it. The grammar asks this

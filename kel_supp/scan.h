@@ -39,6 +39,18 @@ inline const scan_data *scan_find_keyword(const char *text, uint32_t length) {
   if (((scan_keyword_filters.pairs[pair / 8] >> (pair % 8)) & 1u) == 0) return nullptr;
   return scan_find_long_keyword(text, length);
 }
+// The keywords whose spelling begins with neither a letter, a digit nor "_" (punctuation,
+// register and directive spellings), as a trie of their bytes. The scanner grows such a keyword
+// one character at a time and steps through the trie instead of looking up each longer text.
+struct scan_trie_node {
+  const scan_data *keyword; // the keyword spelled by the path to this node, or null
+  uint32_t next[256];       // the node one byte further, by byte; 0 for none
+};
+extern scan_trie_node *scan_trie; // node 0 is the root, spelling the empty text
+// The node reached from `node` by byte c (1..255), or 0 when no spelling goes on that way.
+inline uint32_t scan_trie_step(uint32_t node, int c) {
+  return scan_trie == nullptr ? 0 : scan_trie[node].next[static_cast<unsigned char>(c)];
+}
 // The reporting halves of scan_test and scan_test_set, for a token that failed a test with a
 // stop set (or lies beyond the storage of the set).
 int scan_test_failed(const char *production, int valid, set_ *stop);

@@ -7,6 +7,7 @@
 #include "scanner.h"
 
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -232,15 +233,21 @@ void read_number(scan_data *token) {
 
 // The longest chain of keywords that each extend the previous one by a character. The table
 // holds every proper beginning of such a keyword, so the chain breaks only past the longest
-// match, and the character that broke it starts the next token.
+// match, and the character that broke it starts the next token. The chain is followed through
+// the keyword trie; each character still takes room in the text buffer while the chain grows, as
+// a copy of the text would, so the buffer runs out exactly where such a copy would.
 void read_keyword(scan_data *token) {
-  char *t = text_top;
+  char *const t = text_top;
   const int first = text_char;
   const scan_data *found = nullptr;
+  uint32_t node = 0;
   // A NUL is never part of a spelling (spellings are NUL-terminated) and -1 is no character.
   for (int c = first; c > 0; c = text_char) {
-    append(c);
-    const scan_data *keyword = lookup(t);
+    if (text_top >= text_last_char) text_out_of_space();
+    ++text_top; // the room the character takes, unwritten
+    node = scan_trie_step(node, c);
+    if (node == 0) break;
+    const scan_data *keyword = scan_trie[node].keyword;
     if (keyword == nullptr) break;
     found = keyword;
     text_get_char();
@@ -471,10 +478,26 @@ bool read_continuation(scan_data *token, char *start) {
 // Skips white space; a newline is a token of its own when line ends are visible.
 // Blanks within the stored line are passed over without going through text_get_char; the line's
 // end, and what follows it, is left to text_get_char.
+// Runs of spaces, such as expanded tabs, are passed over eight at a time.
 inline void skip_white_space() {
   for (int c = text_char; c != '\n' ? is(c, C_SPACE) : !scan_newline_visible; c = text_char) {
     const char *current = text_current;
     const char *const line_end = text_last_char;
+    if constexpr (std::endian::native == std::endian::little) {
+      // The eight bytes below `current` are the next eight characters, the nearest one in the
+      // word's most significant byte.
+      while (c == ' ' && current - line_end >= 8) {
+        uint64_t word;
+        std::memcpy(&word, current - 8, sizeof word);
+        const uint64_t other = word ^ 0x2020202020202020u; // zero bytes are spaces
+        if (other == 0) {
+          current -= 8;
+          continue;
+        }
+        current -= std::countl_zero(other) / 8 + 1;
+        c = static_cast<unsigned char>(*current);
+      }
+    }
     while (c != '\n' && is(c, C_SPACE) && current > line_end)
       c = static_cast<unsigned char>(*--current);
     text_current = const_cast<char *>(current);

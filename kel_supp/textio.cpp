@@ -167,6 +167,13 @@ bool text_close() {
   return true;
 }
 
+// Whether any of the eight bytes of `word` is a tab.
+inline bool has_tab(uint64_t word) {
+  constexpr uint64_t ones = 0x0101010101010101u;
+  const uint64_t x = word ^ (ones * '\t'); // a tab byte becomes zero
+  return ((x - ones) & ~x & (ones * 0x80)) != 0;
+}
+
 // Stores the current file's next line, reversed, below first_char. Every byte is checked
 // against the free space before it is stored.
 void read_line() {
@@ -186,27 +193,38 @@ void read_line() {
   };
 
   // The usual case: the whole line, line end included, is in the block and fits in the free
-  // space even if every byte were a tab, so no byte needs the space check.
+  // space even if every byte were a tab, so no byte needs the space check. Runs of eight bytes
+  // without a tab are stored reversed as one word.
   const size_t widest = tab > 1 ? tab : 1;
   if (const auto *line_end = static_cast<const unsigned char *>(
           std::memchr(next, '\n', static_cast<size_t>(end - next)));
       line_end != nullptr &&
       static_cast<size_t>(line_end - next + 1) < static_cast<size_t>(low - floor) / widest) {
-    for (;;) {
-      // The bytes up to the next tab (or the line end) are stored as they are.
-      const unsigned char *stop = line_end + 1;
-      if (tab != 0) {
-        const auto *t = static_cast<const unsigned char *>(
-            std::memchr(next, '\t', static_cast<size_t>(stop - next)));
-        if (t != nullptr) stop = t;
+    const unsigned char *const stop = line_end + 1;
+    const bool expand = tab != 0;
+    const bool tab_power_of_two = (tab & (tab - 1)) == 0;
+    while (next != stop) {
+      if (stop - next >= 8) {
+        uint64_t word;
+        std::memcpy(&word, next, sizeof word);
+        if (!expand || !has_tab(word)) {
+          word = __builtin_bswap64(word);
+          low -= sizeof word;
+          std::memcpy(low, &word, sizeof word);
+          next += sizeof word;
+          continue;
+        }
       }
-      for (; next < stop; ++next)
-        *--low = static_cast<char>(*next);
-      if (next > line_end) break;
+      const unsigned char c = *next++;
+      if (c != '\t' || !expand) {
+        *--low = static_cast<char>(c);
+        continue;
+      }
       // A tab: spaces up to the next multiple of the tab width.
-      ++next;
-      for (size_t n = tab - static_cast<size_t>(first_char - low) % tab; n > 0; --n)
-        *--low = ' ';
+      const auto column = static_cast<size_t>(first_char - low);
+      const size_t count = tab - (tab_power_of_two ? column & (tab - 1) : column % tab);
+      low -= count;
+      std::memset(low, ' ', count);
     }
     reader.next = next;
     *--low = ' ';

@@ -54,6 +54,14 @@ integer power(integer a, integer b) {
 integer e2();
 integer e10();
 
+// A lone identifier or number is the most common operand. e1 reads it through e0 and, when the
+// token after it ends every level, returns its value at once: each level between e1 and e0
+// would have found no operator and its stop set satisfied, so nothing else would happen.
+// Otherwise the primary is left pending and the levels run as usual, e10 going straight to e11
+// and e0 handing back the pending value, so every later test and message is the same.
+bool primary_pending;
+integer pending_value;
+
 // Reads the current token as an operator of the level: consumes it and returns its number.
 int take_operator() {
   int op = kel_token();
@@ -65,6 +73,12 @@ int take_operator() {
 
 integer e1() {
   // e1 ::= e2 [ ( '>' | '<' | '>=' | '<=' | '==' | '!=' ) e2 ]
+  if (kel_token() == SCAN_P_ID || kel_token() == SCAN_P_INTEGER) {
+    const integer primary = e0();
+    if (scan_test_set(nullptr, &kel_e1_pass_first, nullptr)) return primary;
+    primary_pending = true;
+    pending_value = primary;
+  }
   integer v = e2();
   if (scan_test_set(nullptr, &kel_e1_op_first, nullptr)) {
     int op = take_operator();
@@ -213,7 +227,9 @@ integer e11() {
 integer e10() {
   // e10 ::= '+' e10 | '-' e10 | '~' e10 | '!' e10 | e11
   integer v = 0;
-  if (scan_test_set(nullptr, &kel_e10_op_first, nullptr)) {
+  if (primary_pending) {
+    v = e11(); // the pending primary began with a token of e0_first
+  } else if (scan_test_set(nullptr, &kel_e10_op_first, nullptr)) {
     int op = take_operator();
     enter_level();
     integer r = e10();
@@ -245,6 +261,10 @@ integer e10() {
 
 integer e0() {
   // e0 ::= ID | INTEGER | 'true' | 'false' | 'null' | '(' e2 ')'
+  if (primary_pending) { // read and tested by e1 already
+    primary_pending = false;
+    return pending_value;
+  }
   integer v = 0;
   switch (kel_token()) {
   case SCAN_P_ID: {

@@ -56,7 +56,7 @@ set_ e0_first, e0_stop, e1_first, e1_stop, e2_stop, e3_stop, e4_stop, e5_stop, e
 set_ e7_stop, e8_stop, e9_stop, e10_stop, e11_stop;
 set_ imm_first, imm_stop, jimm_first, jimm_stop, expr_first, expr_stop;
 set_ kel_e1_op_first, kel_e7_op_first, kel_e8_op_first, kel_e9_op_first, kel_e10_op_first;
-set_ kel_expr_op_first;
+set_ kel_expr_op_first, kel_e1_pass_first;
 
 void kel_set_initialise() {
   // Lines and labels.
@@ -135,6 +135,22 @@ void kel_set_initialise() {
   set_assign_list(&kel_expr_op_first,
                   {T_NE, T_AMP, T_AMPAMP, T_STAR, T_PLUS, T_MINUS, T_SLASH, T_LT, T_SHL, T_LE, T_EQ,
                    T_GT, T_GE, T_SHR, T_AT, T_CARET, T_BAR, T_BARBAR, SET_LIST_END});
+
+  // Derived from the sets above: what ends an operand at every level of the expression rules.
+  constexpr auto token_count = static_cast<uint32_t>(T_TOKEN_COUNT_);
+  set_grow(&kel_e1_pass_first, token_count / 8 + 1);
+  for (uint32_t token = 0; token < token_count; ++token) {
+    bool ends = true;
+    for (set_ *stop : {&e0_stop, &e11_stop, &e10_stop, &e9_stop, &e8_stop, &e7_stop, &e6_stop,
+                       &e5_stop, &e4_stop, &e3_stop, &e2_stop, &e1_stop})
+      ends = ends && set_includes_element(stop, token);
+    for (set_ *op : {&kel_e1_op_first, &kel_e7_op_first, &kel_e8_op_first, &kel_e9_op_first})
+      ends = ends && !set_includes_element(op, token);
+    for (int op : {T_BARBAR, T_AMPAMP, T_CARET, T_BAR, T_AMP, T_STARSTAR})
+      ends = ends && token != static_cast<uint32_t>(op);
+    if (ends)
+      kel_e1_pass_first.elements[token / 8] |= static_cast<unsigned char>(1u << (token % 8));
+  }
 }
 
 void unit() {

@@ -37,6 +37,9 @@ extern set_ e7_stop, e8_stop, e9_stop, e10_stop, e11_stop;
 extern set_ imm_first, imm_stop, jimm_first, jimm_stop, expr_first, expr_stop;
 extern set_ kel_e1_op_first, kel_e7_op_first, kel_e8_op_first, kel_e9_op_first, kel_e10_op_first;
 extern set_ kel_expr_op_first;
+// The tokens that end an expression at every level from e0 up to e1: in every level's stop set
+// and no level's operator.
+extern set_ kel_e1_pass_first;
 
 void kel_set_initialise();
 
