@@ -4,6 +4,11 @@
 
 #include <cstdlib>
 
+#if defined(__linux__)
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
+
 #include "textio.h"
 
 namespace {
@@ -38,6 +43,23 @@ void mem_free(void *block) {
 void *mem_check(void *pointer, const char *tag) {
   if (pointer == nullptr) text_message(TEXT_FATAL, "insufficient memory for %salloc\n", tag);
   return pointer;
+}
+
+void mem_advise_large(void *block, size_t size) {
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+  constexpr size_t large_page = size_t{2} << 20;
+  if (block == nullptr || size < 2 * large_page) return;
+  const long page = sysconf(_SC_PAGESIZE);
+  if (page <= 0) return;
+  const auto mask = static_cast<uintptr_t>(page) - 1;
+  const auto first = (reinterpret_cast<uintptr_t>(block) + mask) & ~mask;
+  const auto last = (reinterpret_cast<uintptr_t>(block) + size) & ~mask;
+  // Only advice: a refusal leaves ordinary pages, which work the same.
+  if (last > first) (void)madvise(reinterpret_cast<void *>(first), last - first, MADV_HUGEPAGE);
+#else
+  (void)block;
+  (void)size;
+#endif
 }
 
 void mem_print_statistics() {

@@ -27,39 +27,43 @@ enum char_class : unsigned char {
   C_SPACE = 8,
   C_PRINT = 16,
   C_UPPER = 32,
+
+  C_WORD = 64, // continues an identifier: a letter, a digit or "_"
 };
 
-constexpr std::array<unsigned char, 256> make_classes() {
-  std::array<unsigned char, 256> classes{};
+// Indexed by character + 1, so the end of input (-1) has the entry 0, of no class.
+constexpr std::array<unsigned char, 257> make_classes() {
+  std::array<unsigned char, 257> classes{};
   for (int c = 'a'; c <= 'z'; ++c)
-    classes[c] |= C_LETTER;
+    classes[c + 1] |= C_LETTER | C_WORD;
   for (int c = 'A'; c <= 'Z'; ++c)
-    classes[c] |= C_LETTER | C_UPPER;
+    classes[c + 1] |= C_LETTER | C_UPPER | C_WORD;
   for (int c = '0'; c <= '9'; ++c)
-    classes[c] |= C_DIGIT | C_HEX;
+    classes[c + 1] |= C_DIGIT | C_HEX | C_WORD;
   for (int c = 'a'; c <= 'f'; ++c)
-    classes[c] |= C_HEX;
+    classes[c + 1] |= C_HEX;
   for (int c = 'A'; c <= 'F'; ++c)
-    classes[c] |= C_HEX;
+    classes[c + 1] |= C_HEX;
   for (int c : {' ', '\t', '\n', '\v', '\f', '\r'})
-    classes[c] |= C_SPACE;
+    classes[c + 1] |= C_SPACE;
   for (int c = 0x20; c < 0x7F; ++c)
-    classes[c] |= C_PRINT;
+    classes[c + 1] |= C_PRINT;
+  classes['_' + 1] |= C_WORD;
   return classes;
 }
 
-constexpr std::array<unsigned char, 256> classes = make_classes();
+constexpr std::array<unsigned char, 257> classes = make_classes();
 
 // True when c (a character 0..255, or -1 at the end of input) is in one of the classes.
 inline bool is(int c, unsigned char wanted) {
-  return static_cast<unsigned>(c) < classes.size() && (classes[static_cast<unsigned>(c)] & wanted);
+  return (classes[static_cast<unsigned>(c + 1)] & wanted) != 0;
 }
 
 inline bool starts_identifier(int c) {
   return c == '_' || is(c, C_LETTER);
 }
 inline bool continues_identifier(int c) {
-  return c == '_' || is(c, C_LETTER | C_DIGIT);
+  return is(c, C_WORD);
 }
 
 // The texts of the two built-in tokens that keep nothing in the buffer.
@@ -109,6 +113,17 @@ void read_identifier(scan_data *token, char *start) {
   const char *const line_end = text_last_char;
   const bool fold = scan_case_insensitive != 0;
   int c = text_char;
+  if (out + (current - line_end) < line_end) {
+    // Room for all the rest of the line: only the class test remains, since the line's closing
+    // space ends the identifier at the latest.
+    if (fold) {
+      for (; continues_identifier(c); c = static_cast<unsigned char>(*--current))
+        *out++ = static_cast<char>(is(c, C_UPPER) ? c + ('a' - 'A') : c);
+    } else {
+      for (; continues_identifier(c); c = static_cast<unsigned char>(*--current))
+        *out++ = static_cast<char>(c);
+    }
+  }
   for (; continues_identifier(c) && current > line_end;
        c = static_cast<unsigned char>(*--current)) {
     if (out >= line_end) text_out_of_space();
@@ -361,6 +376,15 @@ bool read_character(int e, unsigned long closed) {
 
 // The rest of the line, up to but not including the line end. Only a visible comment keeps it.
 bool read_line_comment(bool keep, unsigned long closed) {
+  // A skipped comment ends at the stored line's line end, just above its closing space: the
+  // characters before it are passed over at once. (Within a line, only a line's closing space
+  // can end an included file, so nothing else happens on the way.)
+  if (!keep && text_char != '\n' && text_char != -1 && text_current > text_last_char + 1 &&
+      text_last_char[1] == '\n') {
+    text_current = text_last_char + 1;
+    text_char = '\n';
+    return true;
+  }
   for (int c = text_char; c != '\n' && c != -1; c = text_char) {
     if (keep) append(c);
     if (!advance(closed)) return false;

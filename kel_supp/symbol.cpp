@@ -61,8 +61,12 @@ namespace {
 symbol_table *symbol_tables = nullptr; // every table ever created, newest first
 
 // Symbols are never given back, so small ones are carved from large zero-filled blocks instead of
-// costing an allocation each: a program with a million labels needs a million symbols.
+// costing an allocation each: a program with a million labels needs a million symbols. Blocks
+// double in size up to a few megabytes, so a small program takes little memory and a large one
+// few blocks, which are then worth backing with large pages.
 constexpr size_t pool_block = 64 * 1024;
+constexpr size_t pool_block_limit = 8 * 1024 * 1024;
+size_t pool_next_block = pool_block;
 unsigned char *pool_next = nullptr;
 size_t pool_left = 0;
 
@@ -72,8 +76,10 @@ void *allocate_symbol(size_t bytes) {
   if (bytes > pool_block / 4) return mem_calloc(1, static_cast<uint32_t>(bytes));
   const size_t rounded = (bytes + align - 1) / align * align;
   if (rounded > pool_left) {
-    pool_next = static_cast<unsigned char *>(mem_calloc(1, uint32_t{pool_block}));
-    pool_left = pool_block;
+    pool_left = pool_next_block;
+    pool_next = static_cast<unsigned char *>(mem_calloc(1, static_cast<uint32_t>(pool_left)));
+    mem_advise_large(pool_next, pool_left);
+    if (pool_next_block < pool_block_limit) pool_next_block *= 2;
   }
   void *block = pool_next;
   pool_next += rounded;
@@ -112,10 +118,12 @@ inline bool same_key(const char *a, const char *b) {
   return std::strcmp(a, b) == 0;
 }
 
-// A key's full bucket hash and its home hash in the index. The home hash mixes all but the last
-// character and adds the last one, so names that differ only in their last character (l120 to
-// l129) sit in neighbouring slots: a program's look-ups mostly name labels defined nearby, and
-// then stay within a few pages of memory.
+// A key's full bucket hash and its home hash in the index. Names that differ only in a trailing
+// number (L1, L2, ..., L1000) get home hashes two apart: programs define such labels in order
+// and mostly name labels defined nearby, so defining and finding them walks the index in order
+// and stays within a few pages of memory. The home hash mixes the hash of the text before the
+// trailing digits and adds twice their value; the gaps left between such names keep the probes
+// of other names that land among them short.
 struct index_key {
   uint32_t hash;
   uint32_t home;
@@ -123,16 +131,31 @@ struct index_key {
 
 inline index_key index_key_of(const char *text, uint32_t hash_prime) {
   uint32_t hash = 0;
-  uint32_t prefix = 0;
-  uint32_t last = 0;
+  uint32_t stem = 0;   // the hash before the trailing digits
+  uint32_t number = 0; // their value, modulo 2^32
+  bool in_digits = false;
   if (text != nullptr) {
     for (; *text != '\0'; ++text) {
-      prefix = hash;
-      last = static_cast<uint32_t>(static_cast<signed char>(*text));
-      hash = hash * hash_prime + last; // as symbol_hash_string
+      const auto c = static_cast<unsigned char>(*text);
+      if (c >= '0' && c <= '9') {
+        if (!in_digits) {
+          stem = hash;
+          number = 0;
+          in_digits = true;
+        }
+        number = number * 10u + (c - '0');
+      } else {
+        in_digits = false;
+      }
+      hash = hash * hash_prime +
+             static_cast<uint32_t>(static_cast<signed char>(c)); // as symbol_hash_string
     }
   }
-  return {hash, mix(prefix) + (last & 0xFF)};
+  if (!in_digits) {
+    stem = hash;
+    number = 0;
+  }
+  return {hash, mix(stem) + 2u * number};
 }
 
 // The first slot to probe. Keys that crowd together under their home hashes switch the table to
@@ -158,6 +181,7 @@ void index_rebuild(symbol_table *table, uint32_t size) {
   index_slot *old = table->index;
   table->index_size = size;
   table->index = static_cast<index_slot *>(mem_calloc(size, uint32_t{sizeof(index_slot)}));
+  mem_advise_large(table->index, size_t{size} * sizeof(index_slot));
   const uint32_t mask = size - 1;
   for (uint32_t i = 0; i < old_size; ++i) {
     if (old[i].node == nullptr) continue;

@@ -7,6 +7,7 @@
 // file) and one extra space at last_char. The free space is the gap [text_top, last_char).
 #include "textio.h"
 
+#include <bit>
 #include <climits>
 #include <cstdarg>
 #include <cstdlib>
@@ -167,11 +168,17 @@ bool text_close() {
   return true;
 }
 
-// Whether any of the eight bytes of `word` is a tab.
-inline bool has_tab(uint64_t word) {
-  constexpr uint64_t ones = 0x0101010101010101u;
-  const uint64_t x = word ^ (ones * '\t'); // a tab byte becomes zero
-  return ((x - ones) & ~x & (ones * 0x80)) != 0;
+// How many of the eight bytes of `word`, in memory order, come before the first tab (8 when
+// there is none).
+inline size_t bytes_before_tab(uint64_t word) {
+  constexpr uint64_t low7 = 0x7F7F7F7F7F7F7F7Fu;
+  const uint64_t x = word ^ 0x0909090909090909u;           // a tab byte becomes zero
+  const uint64_t tabs = ~(((x & low7) + low7) | x | low7); // the top bit of each zero byte
+  if (tabs == 0) return 8;
+  if constexpr (std::endian::native == std::endian::little)
+    return static_cast<size_t>(std::countr_zero(tabs)) / 8;
+  else
+    return static_cast<size_t>(std::countl_zero(tabs)) / 8;
 }
 
 // Stores the current file's next line, reversed, below first_char. Every byte is checked
@@ -193,25 +200,30 @@ void read_line() {
   };
 
   // The usual case: the whole line, line end included, is in the block and fits in the free
-  // space even if every byte were a tab, so no byte needs the space check. Runs of eight bytes
-  // without a tab are stored reversed as one word.
-  const size_t widest = tab > 1 ? tab : 1;
+  // space with eight bytes to spare even if every byte were a tab, so no byte needs the space
+  // check. While eight bytes can be read from the block, the bytes up to the next tab are stored
+  // reversed as one word (the word's bytes past them land below `low` and are overwritten or
+  // left unused), and a tab of at most eight columns as one word of spaces.
+  const uint64_t widest = tab > 1 ? tab : 1;
   if (const auto *line_end = static_cast<const unsigned char *>(
           std::memchr(next, '\n', static_cast<size_t>(end - next)));
-      line_end != nullptr &&
-      static_cast<size_t>(line_end - next + 1) < static_cast<size_t>(low - floor) / widest) {
+      line_end != nullptr && (static_cast<uint64_t>(line_end - next) + 1 + 8) * widest <
+                                 static_cast<uint64_t>(low - floor)) {
     const unsigned char *const stop = line_end + 1;
     const bool expand = tab != 0;
     const bool tab_power_of_two = (tab & (tab - 1)) == 0;
+    constexpr uint64_t spaces = 0x2020202020202020u;
     while (next != stop) {
-      if (stop - next >= 8) {
+      if (end - next >= 8) {
         uint64_t word;
         std::memcpy(&word, next, sizeof word);
-        if (!expand || !has_tab(word)) {
+        size_t plain = expand ? bytes_before_tab(word) : 8;
+        if (plain > static_cast<size_t>(stop - next)) plain = static_cast<size_t>(stop - next);
+        if (plain > 0) {
           word = __builtin_bswap64(word);
-          low -= sizeof word;
-          std::memcpy(low, &word, sizeof word);
-          next += sizeof word;
+          std::memcpy(low - sizeof word, &word, sizeof word);
+          low -= plain;
+          next += plain;
           continue;
         }
       }
@@ -223,8 +235,11 @@ void read_line() {
       // A tab: spaces up to the next multiple of the tab width.
       const auto column = static_cast<size_t>(first_char - low);
       const size_t count = tab - (tab_power_of_two ? column & (tab - 1) : column % tab);
+      if (count <= 8)
+        std::memcpy(low - 8, &spaces, sizeof spaces);
+      else
+        std::memset(low - count, ' ', count);
       low -= count;
-      std::memset(low, ' ', count);
     }
     reader.next = next;
     *--low = ' ';
@@ -285,6 +300,7 @@ void text_init(long max_text, uint32_t max_errors, uint32_t max_warnings, uint32
   maxerrors = max_errors;
   maxwarnings = max_warnings;
   text_bot = static_cast<char *>(mem_malloc(maxtext));
+  mem_advise_large(text_bot, maxtext);
   text_top = text_bot;
   first_char = text_last_char = text_current = text_bot + maxtext;
 }
