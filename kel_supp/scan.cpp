@@ -19,6 +19,7 @@ const char *scan_token_names;
 symbol_table *scan_table;
 scan_keyword_filter scan_keyword_filters;
 scan_trie_node *scan_trie;
+const scan_data **scan_trie_keywords;
 
 namespace {
 
@@ -93,13 +94,16 @@ uint32_t trie_capacity;
 
 uint32_t new_trie_node() {
   if (trie_count == trie_capacity) {
-    if (trie_capacity > UINT32_MAX / 2 / sizeof(scan_trie_node))
-      text_message(TEXT_FATAL, "keyword trie too large\n");
+    // Node numbers are 16 bits wide, which keeps the hot part of the trie small.
+    if (trie_capacity >= 0x10000) text_message(TEXT_FATAL, "keyword trie too large\n");
     trie_capacity = trie_capacity == 0 ? 64 : trie_capacity * 2;
     scan_trie = static_cast<scan_trie_node *>(
         mem_realloc(scan_trie, trie_capacity * static_cast<uint32_t>(sizeof(scan_trie_node))));
+    scan_trie_keywords = static_cast<const scan_data **>(mem_realloc(
+        scan_trie_keywords, trie_capacity * static_cast<uint32_t>(sizeof *scan_trie_keywords)));
   }
   std::memset(&scan_trie[trie_count], 0, sizeof(scan_trie_node));
+  scan_trie_keywords[trie_count] = nullptr;
   return trie_count++;
 }
 
@@ -116,12 +120,12 @@ void trie_keyword(const scan_data *keyword) {
   uint32_t node = 0;
   for (; *text != '\0'; ++text) {
     if (scan_trie[node].next[*text] == 0) {
-      const uint32_t child = new_trie_node(); // may move scan_trie
+      const auto child = static_cast<uint16_t>(new_trie_node()); // may move scan_trie
       scan_trie[node].next[*text] = child;
     }
     node = scan_trie[node].next[*text];
   }
-  scan_trie[node].keyword = keyword;
+  scan_trie_keywords[node] = keyword;
 }
 
 void index_keyword(const scan_data *keyword) {
@@ -150,7 +154,9 @@ void clear_index() {
   std::memset(&keywords, 0, sizeof keywords);
   std::memset(&scan_keyword_filters, 0, sizeof scan_keyword_filters);
   if (scan_trie != nullptr) mem_free(scan_trie);
+  if (scan_trie_keywords != nullptr) mem_free(scan_trie_keywords);
   scan_trie = nullptr;
+  scan_trie_keywords = nullptr;
   trie_count = 0;
   trie_capacity = 0;
 }

@@ -106,7 +106,14 @@ inline bool advance_line_end(unsigned long closed) {
 // The characters are copied straight from the stored line: a line ends with its line end and
 // a space, neither of which continues an identifier, so the identifier's next character is
 // always inside the line, and only the space check of text_insert_char remains.
-void read_identifier(scan_data *token, char *start) {
+// What a reader has put into the token record, taken from where it came from rather than read
+// back from the record just written, which the processor would have to wait for.
+struct token_kind {
+  int token;
+  int extended;
+};
+
+token_kind read_identifier(scan_data *token, char *start) {
   char *id = text_top;
   char *out = text_top;
   const char *current = text_current;
@@ -144,9 +151,10 @@ void read_identifier(scan_data *token, char *start) {
   if (keyword != nullptr) {
     *token = *keyword;
     text_top = start; // the keyword's own text stands in for the identifier's
-  } else {
-    token->token = SCAN_P_ID;
+    return {keyword->token, keyword->extended};
   }
+  token->token = SCAN_P_ID;
+  return {SCAN_P_ID, 0};
 }
 
 // Adds one digit to a value that saturates at 2^32 and so never overflows 64 bits.
@@ -163,7 +171,8 @@ inline unsigned digit_value(int c) {
 // number ::= digits [ "." digits ] [ ( "e" | "E" ) [ "+" | "-" ] digits ] { letter }
 //          | "0" ( "x" | "X" ) hexdigits { letter }
 // Underscores between digits are dropped; a leading zero never means octal.
-void read_number(scan_data *token) {
+// Returns the token number: an integer or a real.
+int read_number(scan_data *token) {
   char *id = text_top;
   token->token = SCAN_P_INTEGER;
   bool hex = false;
@@ -244,6 +253,7 @@ void read_number(scan_data *token) {
     token->data.u = value > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(value);
   else
     token->data.r = std::strtod(id, nullptr);
+  return token->token;
 }
 
 // The longest chain of keywords that each extend the previous one by a character. The table
@@ -251,18 +261,40 @@ void read_number(scan_data *token) {
 // match, and the character that broke it starts the next token. The chain is followed through
 // the keyword trie; each character still takes room in the text buffer while the chain grows, as
 // a copy of the text would, so the buffer runs out exactly where such a copy would.
-void read_keyword(scan_data *token) {
+token_kind read_keyword(scan_data *token) {
   char *const t = text_top;
   const int first = text_char;
   const scan_data *found = nullptr;
   uint32_t node = 0;
+  bool broken = false; // a character that continues no keyword was met
+  // Within the stored line, with room for all of its rest, the characters are taken straight
+  // from the line; the line's closing space, and whatever lies beyond it, is left to the loop
+  // below.
+  if (const char *current = text_current;
+      scan_trie != nullptr && t + (current - text_last_char) + 1 < text_last_char) {
+    const char *const line_end = text_last_char;
+    int c = first;
+    for (; c > 0 && current > line_end; c = static_cast<unsigned char>(*--current)) {
+      const uint32_t next = scan_trie[node].next[c];
+      const scan_data *keyword = next != 0 ? scan_trie_keywords[next] : nullptr;
+      if (keyword == nullptr) {
+        broken = true;
+        break;
+      }
+      node = next;
+      found = keyword;
+    }
+    text_top = t + (text_current - current); // the room the characters taken so far occupy
+    text_current = const_cast<char *>(current);
+    text_char = c;
+  }
   // A NUL is never part of a spelling (spellings are NUL-terminated) and -1 is no character.
-  for (int c = first; c > 0; c = text_char) {
+  for (int c = text_char; !broken && c > 0; c = text_char) {
     if (text_top >= text_last_char) text_out_of_space();
     ++text_top; // the room the character takes, unwritten
     node = scan_trie_step(node, c);
     if (node == 0) break;
-    const scan_data *keyword = scan_trie[node].keyword;
+    const scan_data *keyword = scan_trie_keywords[node];
     if (keyword == nullptr) break;
     found = keyword;
     text_get_char();
@@ -270,11 +302,12 @@ void read_keyword(scan_data *token) {
   text_top = t;
   if (found != nullptr) {
     *token = *found;
-    return;
+    return {found->token, found->extended};
   }
   text_message(TEXT_ERROR_ECHO, "Unexpected character 0x%.2X '%c' in source file\n",
                static_cast<unsigned>(first), is(first, C_PRINT) ? first : ' ');
   text_get_char(); // skipped; the token stays 0 and scanning goes on
+  return {0, 0};
 }
 
 constexpr std::array<char, 128> make_letter_escapes() {
@@ -535,6 +568,7 @@ inline void skip_white_space() {
 void scan_() {
   scan_data *const token = text_scan_data;
   char *const start = text_top;
+  token_kind kind;
   do {
     std::memset(token, 0, sizeof *token);
     skip_white_space();
@@ -544,13 +578,14 @@ void scan_() {
 
     const int c = text_char;
     if (starts_identifier(c)) {
-      read_identifier(token, start);
+      kind = read_identifier(token, start);
     } else if (is(c, C_DIGIT)) {
-      read_number(token);
+      kind = {read_number(token), 0};
     } else if (c == -1) {
       token->token = SCAN_P_EOF;
       token->id = eof_text;
       text_top = start;
+      kind = {SCAN_P_EOF, 0};
     } else if (c == '\n') {
       text_top = start;
       token->token = SCAN_P_EOLN;
@@ -558,11 +593,15 @@ void scan_() {
       // Delivers the line's extra space; the next line is read, and this one echoed, only when
       // the next token is asked for.
       text_get_char();
+      kind = {SCAN_P_EOLN, 0};
     } else {
-      read_keyword(token);
+      kind = read_keyword(token);
     }
-    if (token->extended != 0 && !read_continuation(token, start)) break;
-  } while (token->token == 0);
+    if (kind.extended != 0) {
+      if (!read_continuation(token, start)) break;
+      kind.token = token->token; // 0 for a skipped comment
+    }
+  } while (kind.token == 0);
 
   if (scan_symbol_echo) {
     text_message(TEXT_INFO, "Scanned ");

@@ -2,6 +2,7 @@
 // a table (operand syntax, opcode, function codes, word builder); one interpreter reads the
 // operands that a row's syntax names and hands them to the row's builder.
 #include <array>
+#include <string_view>
 
 #include "mips_aux.h"
 #include "mips_def.h"
@@ -9,15 +10,32 @@
 
 namespace {
 
-// The register number of a register token: "$n" is n, "$sp" 29, "$fp" 30.
-int register_number(int token) {
-  if (token == T_SP) return 29;
-  if (token == T_FP) return 30;
-  int number = 0;
-  for (const char *p = kel_keywords[token - SCAN_P_TOP].spelling + 1; *p != '\0'; p++)
-    number = number * 10 + (*p - '0');
-  return number;
+// The register number of each register token: "$n" is n, "$sp" 29, "$fp" 30; other tokens 0.
+constexpr std::array<unsigned char, T_TOKEN_COUNT_> make_register_numbers() {
+  std::array<unsigned char, T_TOKEN_COUNT_> numbers{};
+  constexpr std::string_view spellings[] = {
+#define KEYWORD(name, spelling, second, extended) spelling,
+#include "keywords.def"
+#undef KEYWORD
+  };
+  for (int token = SCAN_P_TOP; token < T_TOKEN_COUNT_; ++token) {
+    const std::string_view spelling = spellings[token - SCAN_P_TOP];
+    if (spelling.size() < 2 || spelling[0] != '$') continue;
+    if (spelling == "$sp") numbers[token] = 29;
+    if (spelling == "$fp") numbers[token] = 30;
+    if (spelling[1] < '0' || spelling[1] > '9') continue;
+    unsigned number = 0;
+    for (char c : spelling.substr(1))
+      number = number * 10 + static_cast<unsigned>(c - '0');
+    numbers[token] = static_cast<unsigned char>(number);
+  }
+  return numbers;
 }
+
+constexpr std::array<unsigned char, T_TOKEN_COUNT_> register_numbers = make_register_numbers();
+static_assert(register_numbers[T_R0] == 0 && register_numbers[T_R17] == 17 &&
+              register_numbers[T_R31] == 31 && register_numbers[T_SP] == 29 &&
+              register_numbers[T_FP] == 30);
 
 } // namespace
 
@@ -31,7 +49,7 @@ int reg() {
   int token = kel_token();
   scan_test(nullptr, token, &reg_stop);
   scan_();
-  return register_number(token);
+  return register_numbers[static_cast<unsigned>(token)];
 }
 
 namespace {
