@@ -123,6 +123,7 @@ void trie_keyword(const scan_data *keyword) {
       const auto child = static_cast<uint16_t>(new_trie_node()); // may move scan_trie
       scan_trie[node].next[*text] = child;
     }
+    scan_trie[node].next[0] = 1; // the node has a child: see scan_trie_node
     node = scan_trie[node].next[*text];
   }
   scan_trie_keywords[node] = keyword;

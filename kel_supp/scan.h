@@ -43,11 +43,15 @@ inline const scan_data *scan_find_keyword(const char *text, uint32_t length) {
 // register and directive spellings), as a trie of their bytes. The scanner grows such a keyword
 // one character at a time and steps through the trie instead of looking up each longer text.
 struct scan_trie_node {
-  uint16_t next[256]; // the node one byte further, by byte; 0 for none
+  // The node one byte further, by byte; 0 for none. No spelling holds a NUL, so next[0] instead
+  // tells whether there is any node further (1) or none (0): after the keyword of such a leaf
+  // the chain ends whatever character follows.
+  uint16_t next[256];
 };
 extern scan_trie_node *scan_trie;            // node 0 is the root, spelling the empty text
 extern const scan_data **scan_trie_keywords; // by node: the keyword it spells, or null
 // The node reached from `node` by byte c (1..255), or 0 when no spelling goes on that way.
+// A character of 0 never continues a spelling, so it is not asked for.
 inline uint32_t scan_trie_step(uint32_t node, int c) {
   return scan_trie == nullptr ? 0 : scan_trie[node].next[static_cast<unsigned char>(c)];
 }

@@ -283,6 +283,11 @@ token_kind read_keyword(scan_data *token) {
       }
       node = next;
       found = keyword;
+      if (scan_trie[node].next[0] == 0) { // a leaf: the next character ends the chain
+        c = static_cast<unsigned char>(*--current);
+        broken = true;
+        break;
+      }
     }
     text_top = t + (text_current - current); // the room the characters taken so far occupy
     text_current = const_cast<char *>(current);

@@ -17,13 +17,9 @@ struct alignas(alignof(std::max_align_t)) symbol_node {
   symbol_node *next_scope; // next symbol in the same scope chain
   symbol_node *scope;      // the scope symbol this symbol was inserted under
   uint32_t hash;           // full hash value of the key
-};
-
-// One slot of a table's index: the newest symbol with a key, and the key's full hash.
-struct index_slot {
-  uint32_t hash;     // the key's bucket hash
-  uint32_t home;     // where the key's probe starts while the table is not spread
-  symbol_node *node; // null for a free slot
+  // Where the key's probe in the table's index starts while the index is not spread (see
+  // index_key_of). Kept in what would otherwise be padding, so a symbol is no larger for it.
+  uint32_t index_home;
 };
 
 struct scope_data_node {
@@ -49,7 +45,7 @@ struct symbol_table_node {
   // addressing over a power-of-two number of slots, at most half full, holding for every key the
   // newest symbol, the one a walk of its bucket meets first. Look-ups then cost the same however
   // long the buckets grow; the buckets stay as they are for the statistics.
-  index_slot *index;
+  symbol_node **index; // a slot holds a symbol, or null when free
   uint32_t index_size; // 0 while the table is not indexed or holds nothing yet
   uint32_t index_count;
   bool index_spread;     // slots chosen from the mixed hash rather than the plain one
@@ -115,7 +111,10 @@ inline const char *key_text(const void *body) {
 // Keys as symbol_compare_string orders them: equal when both texts are missing or both equal.
 inline bool same_key(const char *a, const char *b) {
   if (a == nullptr || b == nullptr) return a == b;
-  return std::strcmp(a, b) == 0;
+  // Keys are names a few bytes long: a plain loop beats a library call.
+  for (; *a == *b; ++a, ++b)
+    if (*a == '\0') return true;
+  return false;
 }
 
 // A key's full bucket hash and its home hash in the index. Names that differ only in a trailing
@@ -158,19 +157,21 @@ inline index_key index_key_of(const char *text, uint32_t hash_prime) {
   return {hash, mix(stem) + 2u * number};
 }
 
-// The first slot to probe. Keys that crowd together under their home hashes switch the table to
-// the mixed full hash (see index_insert).
-inline uint32_t first_slot(const symbol_table *table, const index_slot &key) {
-  return (table->index_spread ? mix(key.hash) : key.home) & (table->index_size - 1);
+// The first slot to probe for a key of full hash `hash` and home hash `home`. Keys that crowd
+// together under their home hashes switch the table to the mixed full hash (see index_insert).
+inline uint32_t first_slot(const symbol_table *table, uint32_t hash, uint32_t home) {
+  return (table->index_spread ? mix(hash) : home) & (table->index_size - 1);
 }
 
-// The slot holding the key's newest symbol, or the free slot where it belongs.
-index_slot *index_find(const symbol_table *table, const char *text, const index_slot &key) {
+// The slot holding the key's newest symbol, or the free slot where it belongs. A symbol's full
+// hash is in its header, so only a symbol of the same hash has its key compared.
+symbol_node **index_find(const symbol_table *table, const char *text, const index_key &key) {
   const uint32_t mask = table->index_size - 1;
-  for (uint32_t i = first_slot(table, key);; i = (i + 1) & mask) {
-    index_slot *slot = &table->index[i];
-    if (slot->node == nullptr ||
-        (slot->hash == key.hash && same_key(key_text(body_of(slot->node)), text)))
+  for (uint32_t i = first_slot(table, key.hash, key.home);; i = (i + 1) & mask) {
+    symbol_node **slot = &table->index[i];
+    const symbol_node *node = *slot;
+    if (node == nullptr || (node->hash == key.hash &&
+                            same_key(key_text(body_of(const_cast<symbol_node *>(node))), text)))
       return slot;
   }
 }
@@ -178,17 +179,18 @@ index_slot *index_find(const symbol_table *table, const char *text, const index_
 // Moves every entry into a new slot array of `size` slots.
 void index_rebuild(symbol_table *table, uint32_t size) {
   const uint32_t old_size = table->index_size;
-  index_slot *old = table->index;
+  symbol_node **old = table->index;
   table->index_size = size;
-  table->index = static_cast<index_slot *>(mem_calloc(size, uint32_t{sizeof(index_slot)}));
-  mem_advise_large(table->index, size_t{size} * sizeof(index_slot));
+  table->index = static_cast<symbol_node **>(mem_calloc(size, uint32_t{sizeof(symbol_node *)}));
+  mem_advise_large(table->index, size_t{size} * sizeof(symbol_node *));
   const uint32_t mask = size - 1;
   for (uint32_t i = 0; i < old_size; ++i) {
-    if (old[i].node == nullptr) continue;
-    uint32_t j = first_slot(table, old[i]);
-    while (table->index[j].node != nullptr)
+    symbol_node *node = old[i];
+    if (node == nullptr) continue;
+    uint32_t j = first_slot(table, node->hash, node->index_home);
+    while (table->index[j] != nullptr)
       j = (j + 1) & mask;
-    table->index[j] = old[i];
+    table->index[j] = node;
   }
   if (old != nullptr) mem_free(old);
 }
@@ -198,20 +200,20 @@ void index_rebuild(symbol_table *table, uint32_t size) {
 constexpr uint64_t crowded = 16;
 constexpr uint64_t crowded_slack = 4096;
 
-// Makes `node` the symbol its key finds.
-void index_insert(symbol_table *table, symbol_node *node) {
+// Makes `node`, whose key has the index key `key`, the symbol its key finds.
+void index_insert(symbol_table *table, symbol_node *node, const index_key &key) {
   if (table->index_count >= table->index_size / 2) {
-    if (table->index_size > UINT32_MAX / 2 / sizeof(index_slot))
+    if (table->index_size > UINT32_MAX / 2 / sizeof(symbol_node *))
       text_message(TEXT_FATAL, "insufficient memory for calloc\n");
     index_rebuild(table, table->index_size == 0 ? 64 : table->index_size * 2);
   }
+  node->index_home = key.home;
   const char *text = key_text(body_of(node));
-  const index_key k = index_key_of(text, table->hash_prime);
-  const index_slot key{k.hash, k.home, node};
-  index_slot *slot = index_find(table, text, key);
-  if (slot->node == nullptr) {
+  symbol_node **slot = index_find(table, text, key);
+  if (*slot == nullptr) {
     ++table->index_count;
-    const auto probes = static_cast<uint32_t>(slot - table->index) - first_slot(table, key);
+    const auto probes =
+        static_cast<uint32_t>(slot - table->index) - first_slot(table, key.hash, key.home);
     table->index_probes += probes & (table->index_size - 1);
     if (!table->index_spread &&
         table->index_probes > crowded * table->index_count + crowded_slack) {
@@ -220,7 +222,7 @@ void index_insert(symbol_table *table, symbol_node *node) {
       slot = index_find(table, text, key);
     }
   }
-  *slot = key;
+  *slot = node;
 }
 
 } // namespace
@@ -267,7 +269,11 @@ void *symbol_new_symbol(size_t size) {
 
 void *symbol_insert_symbol(symbol_table *table, void *symbol) {
   symbol_node *node = header_of(symbol);
-  node->hash = table->hash(table->hash_prime, symbol);
+  // An indexed table's index key holds the full hash, as the table's hash function computes it.
+  const bool in_index = indexed(table);
+  index_key key{};
+  if (in_index) key = index_key_of(key_text(symbol), table->hash_prime);
+  node->hash = in_index ? key.hash : table->hash(table->hash_prime, symbol);
   symbol_node **slot = &table->table[node->hash % table->hash_size];
   node->next_hash = *slot;
   node->last_hash = slot;
@@ -276,7 +282,7 @@ void *symbol_insert_symbol(symbol_table *table, void *symbol) {
   node->next_scope = table->current->next_scope;
   table->current->next_scope = node;
   node->scope = table->current;
-  if (indexed(table)) index_insert(table, node);
+  if (in_index) index_insert(table, node, key);
   return symbol;
 }
 
@@ -293,9 +299,7 @@ void *symbol_lookup_key(symbol_table *table, void *key, void *scope) {
   if (indexed(table)) {
     const char *text = key_text(key);
     const index_key k = index_key_of(text, table->hash_prime);
-    node = table->index_size == 0
-               ? nullptr
-               : index_find(table, text, index_slot{k.hash, k.home, nullptr})->node;
+    node = table->index_size == 0 ? nullptr : *index_find(table, text, k);
   } else {
     uint32_t hash = table->hash(table->hash_prime, key);
     node = table->table[hash % table->hash_size];
