@@ -122,8 +122,9 @@ def generate(lines, spacing, out):
     written = 0
     chunk = []
     while written < lines:
-        if spacing > 1 and rng.below(100) < 5 and lines - written > 12:
+        if spacing > 1 and rng.below(1000) < 8 and lines - written > 12:
             # A run of data items in the data section; the switch lines count as lines too.
+            # Runs hold seven items on average, so data items make about 5 % of the lines.
             count = rng.between(4, 10)
             chunk.append("\t.data")
             for _ in range(count):
