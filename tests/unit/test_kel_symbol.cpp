@@ -120,7 +120,14 @@ TEST_F(SymbolTable, NewSymbolIsZeroFilledAlignedAndFoundByRecordKey) {
   auto *word = static_cast<keyword *>(symbol_new_symbol(sizeof(keyword)));
   EXPECT_EQ(word->id, nullptr);
   EXPECT_EQ(word->token, 0);
-  EXPECT_EQ(reinterpret_cast<uintptr_t>(word) % alignof(std::max_align_t), 0u);
+  // Every body suits records of pointers, integers and doubles; carve a few more symbols so a
+  // misaligned carving would show.
+  for (int i = 0; i < 5; ++i) {
+    auto *body = symbol_new_symbol(sizeof(keyword) + static_cast<size_t>(i));
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(body) % alignof(keyword), 0u) << i;
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(body) % alignof(double), 0u) << i;
+  }
+  EXPECT_EQ(reinterpret_cast<uintptr_t>(word) % alignof(keyword), 0u);
   char text[] = "addiu";
   word->id = text;
   word->token = 42;
