@@ -94,8 +94,8 @@ uint32_t trie_capacity;
 
 uint32_t new_trie_node() {
   if (trie_count == trie_capacity) {
-    // Node numbers are 16 bits wide, which keeps the hot part of the trie small.
-    if (trie_capacity >= 0x10000) text_message(TEXT_FATAL, "keyword trie too large\n");
+    // Node numbers take 14 bits of an edge, which keeps the hot part of the trie small.
+    if (trie_capacity > SCAN_TRIE_NODE / 2) text_message(TEXT_FATAL, "keyword trie too large\n");
     trie_capacity = trie_capacity == 0 ? 64 : trie_capacity * 2;
     scan_trie = static_cast<scan_trie_node *>(
         mem_realloc(scan_trie, trie_capacity * static_cast<uint32_t>(sizeof(scan_trie_node))));
@@ -117,15 +117,20 @@ void trie_keyword(const scan_data *keyword) {
   const auto *text = reinterpret_cast<const unsigned char *>(keyword->id);
   if (text[0] == '\0' || starts_word(text[0])) return;
   if (trie_count == 0) new_trie_node(); // the root
+  uint32_t parent = 0; // the node before `node` and the byte of the edge between them
+  unsigned char via = 0;
   uint32_t node = 0;
   for (; *text != '\0'; ++text) {
-    if (scan_trie[node].next[*text] == 0) {
+    if ((scan_trie[node].next[*text] & SCAN_TRIE_NODE) == 0) {
       const auto child = static_cast<uint16_t>(new_trie_node()); // may move scan_trie
       scan_trie[node].next[*text] = child;
     }
-    scan_trie[node].next[0] = 1; // the node has a child: see scan_trie_node
-    node = scan_trie[node].next[*text];
+    if (via != 0) scan_trie[parent].next[via] |= SCAN_TRIE_ONWARD;
+    parent = node;
+    via = *text;
+    node = scan_trie[node].next[*text] & SCAN_TRIE_NODE;
   }
+  scan_trie[parent].next[via] |= SCAN_TRIE_KEYWORD;
   scan_trie_keywords[node] = keyword;
 }
 

@@ -42,17 +42,20 @@ inline const scan_data *scan_find_keyword(const char *text, uint32_t length) {
 // The keywords whose spelling begins with neither a letter, a digit nor "_" (punctuation,
 // register and directive spellings), as a trie of their bytes. The scanner grows such a keyword
 // one character at a time and steps through the trie instead of looking up each longer text.
+// An edge of the trie, for a byte: the node it leads to (0 for none), and whether that node
+// spells a keyword and whether any edge leads on from it. No spelling holds a NUL, so the edge of
+// byte 0 is always 0. A chain goes on through an edge only to a node that spells a keyword, and
+// ends right after a node from which no edge leads on, whatever character follows.
+constexpr uint16_t SCAN_TRIE_NODE = 0x3FFF;    // the node number
+constexpr uint16_t SCAN_TRIE_KEYWORD = 0x4000; // the node spells a keyword
+constexpr uint16_t SCAN_TRIE_ONWARD = 0x8000;  // edges lead on from the node
 struct scan_trie_node {
-  // The node one byte further, by byte; 0 for none. No spelling holds a NUL, so next[0] instead
-  // tells whether there is any node further (1) or none (0): after the keyword of such a leaf
-  // the chain ends whatever character follows.
-  uint16_t next[256];
+  uint16_t next[256]; // by byte
 };
 extern scan_trie_node *scan_trie;            // node 0 is the root, spelling the empty text
 extern const scan_data **scan_trie_keywords; // by node: the keyword it spells, or null
-// The node reached from `node` by byte c (1..255), or 0 when no spelling goes on that way.
-// A character of 0 never continues a spelling, so it is not asked for.
-inline uint32_t scan_trie_step(uint32_t node, int c) {
+// The edge from `node` for the byte c (0..255).
+inline uint16_t scan_trie_step(uint32_t node, int c) {
   return scan_trie == nullptr ? 0 : scan_trie[node].next[static_cast<unsigned char>(c)];
 }
 // The reporting halves of scan_test and scan_test_set, for a token that failed a test with a

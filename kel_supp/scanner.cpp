@@ -264,9 +264,8 @@ int read_number(scan_data *token) {
 token_kind read_keyword(scan_data *token) {
   char *const t = text_top;
   const int first = text_char;
-  const scan_data *found = nullptr;
-  uint32_t node = 0;
-  bool broken = false; // a character that continues no keyword was met
+  uint32_t node = 0;  // the node of the longest keyword so far; 0 for none
+  bool ended = false; // the chain has ended
   // Within the stored line, with room for all of its rest, the characters are taken straight
   // from the line; the line's closing space, and whatever lies beyond it, is left to the loop
   // below.
@@ -274,18 +273,16 @@ token_kind read_keyword(scan_data *token) {
       scan_trie != nullptr && t + (current - text_last_char) + 1 < text_last_char) {
     const char *const line_end = text_last_char;
     int c = first;
-    for (; c > 0 && current > line_end; c = static_cast<unsigned char>(*--current)) {
-      const uint32_t next = scan_trie[node].next[c];
-      const scan_data *keyword = next != 0 ? scan_trie_keywords[next] : nullptr;
-      if (keyword == nullptr) {
-        broken = true;
+    while (current > line_end) {
+      const uint16_t edge = scan_trie[node].next[c];
+      if ((edge & SCAN_TRIE_KEYWORD) == 0) {
+        ended = true;
         break;
       }
-      node = next;
-      found = keyword;
-      if (scan_trie[node].next[0] == 0) { // a leaf: the next character ends the chain
-        c = static_cast<unsigned char>(*--current);
-        broken = true;
+      node = edge & SCAN_TRIE_NODE;
+      c = static_cast<unsigned char>(*--current);
+      if ((edge & SCAN_TRIE_ONWARD) == 0) { // whatever follows ends the chain
+        ended = true;
         break;
       }
     }
@@ -294,16 +291,15 @@ token_kind read_keyword(scan_data *token) {
     text_char = c;
   }
   // A NUL is never part of a spelling (spellings are NUL-terminated) and -1 is no character.
-  for (int c = text_char; !broken && c > 0; c = text_char) {
+  for (int c = text_char; !ended && c > 0; c = text_char) {
     if (text_top >= text_last_char) text_out_of_space();
     ++text_top; // the room the character takes, unwritten
-    node = scan_trie_step(node, c);
-    if (node == 0) break;
-    const scan_data *keyword = scan_trie_keywords[node];
-    if (keyword == nullptr) break;
-    found = keyword;
+    const uint16_t edge = scan_trie_step(node, c);
+    if ((edge & SCAN_TRIE_KEYWORD) == 0) break;
+    node = edge & SCAN_TRIE_NODE;
     text_get_char();
   }
+  const scan_data *found = node != 0 ? scan_trie_keywords[node] : nullptr;
   text_top = t;
   if (found != nullptr) {
     *token = *found;
