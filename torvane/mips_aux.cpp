@@ -16,6 +16,7 @@
 #include <cstdarg>
 #include <cstddef>
 #include <cstdio>
+#include <cstring>
 
 #include "mips_def.h"
 #include "textio.h"
@@ -36,6 +37,18 @@ int emitted = 0;
 
 // The object file is written in large blocks; a million-line source writes megabytes of text.
 char objbuffer[1 << 16];
+
+// Object text not yet handed to the object stream. Pass 3 writes a few short items for every
+// line, which cost less collected here and handed over in large pieces. Standard output also
+// carries the listing, so object text written there goes to it item by item, in order.
+char pending[1 << 16];
+size_t pending_length = 0;
+
+void flush_object() {
+  if (pending_length == 0 || objfile == nullptr) return;
+  fwrite(pending, 1, pending_length, objfile);
+  pending_length = 0;
+}
 
 constexpr char hex_digits[] = "0123456789ABCDEF";
 
@@ -59,12 +72,21 @@ inline void write_text(const char *text, size_t length, FILE *stream) {
 #endif
 }
 
-inline void write_char(char c, FILE *stream) {
-#if defined(__GLIBC__)
-  putc_unlocked(c, stream);
-#else
-  putc(c, stream);
-#endif
+// Puts object text into the object stream (which is open).
+inline void put_object(const char *text, size_t length) {
+  if (objfile == stdout) {
+    write_text(text, length, stdout);
+    return;
+  }
+  if (length > sizeof pending - pending_length) {
+    flush_object();
+    if (length > sizeof pending) {
+      fwrite(text, 1, length, objfile);
+      return;
+    }
+  }
+  std::memcpy(pending + pending_length, text, length);
+  pending_length += length;
 }
 
 // Whether an item written now is echoed on the listing. Tested per item, before it is written.
@@ -80,7 +102,7 @@ int put_item(const char *text, size_t length) {
     write_text(text, length, stdout);
     echoed = static_cast<int>(length);
   }
-  if (objfile != nullptr) write_text(text, length, objfile);
+  if (objfile != nullptr) put_object(text, length);
   return echoed;
 }
 
@@ -121,6 +143,7 @@ void init(const char *outputfilename) {
   setvbuf(objfile, objbuffer, _IOFBF, sizeof objbuffer);
   empty_pending = true;
   std::atexit(empty_object_file); // a run that stops early leaves an empty object file
+  std::atexit(flush_object);      // runs first: a run that stops in pass 3 keeps what it wrote
 }
 
 void emit_begin_object() {
@@ -137,6 +160,7 @@ void emit_keep_object() {
 int quit(const char * /*outputfilename*/) {
   emit_eoln();
   if (objfile == nullptr) return 0;
+  flush_object();
   bool failed;
   if (objfile == stdout) {
     failed = fflush(stdout) != 0 || ferror(stdout) != 0;
@@ -160,6 +184,7 @@ int emitf(const char *fmt, ...) {
     if (echoed < 0) echoed = 0;
   }
   if (objfile != nullptr) {
+    flush_object(); // the formatted text follows what is collected
     va_start(args, fmt);
     vfprintf(objfile, fmt, args);
     va_end(args);
@@ -168,7 +193,7 @@ int emitf(const char *fmt, ...) {
 }
 
 void emit_eoln() {
-  if (emit_code && objfile != nullptr) write_char('\n', objfile);
+  if (emit_code && objfile != nullptr) put_object("\n", 1);
 }
 
 // Starts a location record at the current counter. Its own ten characters are not counted.
