@@ -538,41 +538,43 @@ bool read_continuation(scan_data *token, char *start) {
 // end, and what follows it, is left to text_get_char.
 // Runs of spaces, such as expanded tabs, are passed over eight at a time.
 inline void skip_white_space() {
-  int c = text_char;
-  // Spaces within the stored line: most runs are one space, after a comma, or the few of an
-  // expanded tab; longer runs are passed over eight at a time.
-  if (c == ' ' && text_current > text_last_char) {
-    const char *current = text_current;
-    const char *const line_end = text_last_char;
-    c = static_cast<unsigned char>(*--current);
-    if constexpr (std::endian::native == std::endian::little) {
-      // The eight bytes below `current` are the next eight characters, the nearest one in the
-      // word's most significant byte.
-      while (c == ' ' && current - line_end >= 8) {
-        uint64_t word;
-        std::memcpy(&word, current - 8, sizeof word);
-        const uint64_t other = word ^ 0x2020202020202020u; // zero bytes are spaces
-        if (other == 0) {
-          current -= 8;
-          continue;
+  for (int c = text_char;; c = text_char) {
+    // Spaces within the stored line: most runs are one space, after a comma, or the few of an
+    // expanded tab; longer runs are passed over eight at a time.
+    if (c == ' ' && text_current > text_last_char) {
+      const char *current = text_current;
+      const char *const line_end = text_last_char;
+      c = static_cast<unsigned char>(*--current);
+      if constexpr (std::endian::native == std::endian::little) {
+        // The eight bytes below `current` are the next eight characters, the nearest one in the
+        // word's most significant byte.
+        while (c == ' ' && current - line_end >= 8) {
+          uint64_t word;
+          std::memcpy(&word, current - 8, sizeof word);
+          const uint64_t other = word ^ 0x2020202020202020u; // zero bytes are spaces
+          if (other == 0) {
+            current -= 8;
+            continue;
+          }
+          current -= std::countl_zero(other) / 8 + 1;
+          c = static_cast<unsigned char>(*current);
         }
-        current -= std::countl_zero(other) / 8 + 1;
-        c = static_cast<unsigned char>(*current);
       }
+      while (c == ' ' && current > line_end)
+        c = static_cast<unsigned char>(*--current);
+      text_current = const_cast<char *>(current);
+      text_char = c;
     }
-    while (c == ' ' && current > line_end)
-      c = static_cast<unsigned char>(*--current);
-    text_current = const_cast<char *>(current);
-    text_char = c;
-  }
-  // Other white space, the end of the stored line, and line ends unless they are tokens.
-  for (; c != '\n' ? is(c, C_SPACE) : !scan_newline_visible; c = text_char) {
+    if (c != '\n' ? !is(c, C_SPACE) : scan_newline_visible) return;
+    // Other white space, the end of the stored line, and line ends that are no tokens: the line's
+    // own characters directly, then the next character through the text module.
     const char *current = text_current;
     const char *const line_end = text_last_char;
-    while (c != '\n' && is(c, C_SPACE) && current > line_end)
+    while (c != '\n' && c != ' ' && is(c, C_SPACE) && current > line_end)
       c = static_cast<unsigned char>(*--current);
     text_current = const_cast<char *>(current);
     text_char = c;
+    if (c == ' ' && current > line_end) continue; // a run of spaces again
     if (c != '\n' ? is(c, C_SPACE) : !scan_newline_visible) text_get_char();
   }
 }
