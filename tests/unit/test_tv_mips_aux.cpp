@@ -39,7 +39,7 @@ protected:
   // the whole object file.
   std::string object(const std::function<void()> &body, uint32_t start = 0) {
     init(path.c_str());
-    emit_begin_object();  // as the start of pass 3 does
+    emit_begin_object(); // as the start of pass 3 does
     emit_code = 1;
     code_location = start;
     data_location = 0;
