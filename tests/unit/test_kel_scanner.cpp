@@ -571,4 +571,57 @@ TEST(ScanTestSet, TwentySixthErrorPrintsWholeBeforeTheLimitLine) {
       testing::ExitedWithCode(1), testing::Eq(expected));
 }
 
+// Runs of white space of every length up to past two words, an expanded leading tab, other
+// white space bytes, and tabs kept as they are (-t0) all separate tokens the same way.
+TEST(ScannerWhiteSpace, RunsOfEveryLengthAndKind) {
+  for (int n = 1; n <= 20; ++n) {
+    const std::string gap(static_cast<size_t>(n), ' ');
+    expect_tokens({{("a" + gap + "," + gap + "b" + gap + "\n").c_str(), "ID:a ',' ID:b EOLN EOF"},
+                   {(gap + "\tadd" + gap + "\t\t(" + "\n" + gap).c_str(),
+                    "'add' '(' EOLN EOLN EOF"}}); // a last line of blanks has its line end too
+  }
+  expect_tokens({{" \r \v\f  a\r  \t\r,\n", "ID:a ',' EOLN EOF"}});
+  const char *name = source_file("\t a\t\t b \t\n");
+  std::string tokens;
+  const std::string out = output_of([&] {
+    text_init(1 << 16, 25, 100, 0); // tabs stay tabs
+    scan_init(1, 1, 0, 0, token_names().data());
+    int token = SCAN_P_TOP;
+    for (const test_keyword &k : test_keywords)
+      scan_load_keyword(k.spelling, k.second, token++, k.extended);
+    open_source(name);
+    tokens = rest();
+  });
+  EXPECT_EQ(tokens, "ID:a ID:b EOLN EOF");
+  EXPECT_EQ(out, "");
+}
+
+// Punctuation keywords grow one character at a time only through keywords: in a table where a
+// beginning of a longer spelling is no keyword ("==" of "==="), the chain stops before it. A
+// keyword entered again with the same spelling replaces the earlier one, and a keyword that no
+// longer spelling continues ends its chain whatever follows.
+TEST(ScannerPunctuation, ChainsStopAtBeginningsThatAreNoKeywords) {
+  const char *name = source_file("=== ==\n+++ ;;x\n");
+  std::vector<int> tokens;
+  const std::string out = output_of([&] {
+    text_init(1 << 16, 25, 100, 8);
+    scan_init(1, 1, 0, 0, nullptr);
+    scan_load_keyword("=", nullptr, 20, 0);
+    scan_load_keyword("===", nullptr, 21, 0);
+    scan_load_keyword("+", nullptr, 22, 0);
+    scan_load_keyword("++", nullptr, 23, 0);
+    scan_load_keyword("+", nullptr, 24, 0); // replaces the first "+"
+    scan_load_keyword(";", nullptr, 25, 0);
+    open_source(name);
+    for (int n = 0; n < 30; ++n) {
+      tokens.push_back(text_scan_data->token);
+      if (text_scan_data->token == SCAN_P_EOF) break;
+      scan_();
+    }
+  });
+  EXPECT_EQ(tokens, (std::vector<int>{20, 20, 20, 20, 20, SCAN_P_EOLN, 23, 24, 25, 25, SCAN_P_ID,
+                                      SCAN_P_EOLN, SCAN_P_EOF}));
+  EXPECT_EQ(out, "");
+}
+
 } // namespace

@@ -232,6 +232,12 @@ TEST_F(SymbolTable, LargeTableFindsNewestOfEveryName) {
   std::vector<std::string> names;
   for (int i = 0; i < 20000; ++i)
     names.push_back("l" + std::to_string(i));
+  // Names with the same number in other spellings, and a second numbered series whose slots run
+  // among those of the first.
+  for (const char *name : {"l007", "l07", "l0007", "7", "07", "", "l", "l99999999999999999999"})
+    names.push_back(name);
+  for (int i = 0; i < 5000; ++i)
+    names.push_back("m" + std::to_string(i * 3) + "x" + std::to_string(i));
   for (unsigned bits = 0; bits < 2048; ++bits) {
     std::string name;
     for (unsigned b = 0; b < 11; ++b)

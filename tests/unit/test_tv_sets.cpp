@@ -62,6 +62,8 @@ TEST_F(GrammarSets, ExpressionStopSetsShrinkLevelByLevel) {
       {&kel_directive_2_first, "ID, INTEGER, '!', '(', '+', '-', 'false', 'null', 'true', '~'"},
       {&kel_expr_op_first, "'!=', '&', '&&', '*', '+', '-', '/', '<', '<<', '<=', '==', '>', '>=', "
                            "'>>', '@', '^', '|', '||'"},
+      // What ends a lone operand at every level at once: in every stop set, no operator.
+      {&kel_e1_pass_first, "EOF, EOLN, '(', '0'"},
   };
   for (auto &c : cases)
     EXPECT_EQ(names_of(c.set), c.members);
