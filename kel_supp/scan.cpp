@@ -18,6 +18,7 @@ int scan_symbol_echo;
 const char *scan_token_names;
 symbol_table *scan_table;
 scan_keyword_filter scan_keyword_filters;
+scan_word_index scan_word_keywords;
 scan_trie_node *scan_trie;
 const scan_data **scan_trie_keywords;
 
@@ -134,10 +135,49 @@ void trie_keyword(const scan_data *keyword) {
   scan_trie_keywords[node] = keyword;
 }
 
+// Enters a keyword of one to eight bytes beginning with a word character in the word index.
+void word_keyword(const scan_data *keyword, size_t length) {
+  const auto *text = reinterpret_cast<const unsigned char *>(keyword->id);
+  if (length == 0 || length > 8 || !starts_word(text[0])) return;
+  uint64_t word = 0;
+  for (size_t i = 0; i < length; ++i)
+    word = scan_pack_word(word, text[i]);
+  scan_word_index &index = scan_word_keywords;
+  const uint32_t bits = index.slots == nullptr ? 0 : 64 - index.shift;
+  if (index.slots == nullptr || index.count >= (uint32_t{1} << bits) / 4) {
+    // Grows to four times the keywords and enters them again.
+    if (bits >= 24) text_message(TEXT_FATAL, "keyword index too large\n");
+    const scan_word_slot *old = index.slots;
+    const uint32_t old_size = old == nullptr ? 0 : uint32_t{1} << bits;
+    const uint32_t new_bits = bits == 0 ? 8 : bits + 1;
+    index.slots = static_cast<scan_word_slot *>(
+        mem_calloc(uint32_t{1} << new_bits, static_cast<uint32_t>(sizeof(scan_word_slot))));
+    index.shift = 64 - new_bits;
+    index.count = 0;
+    const uint32_t mask = (uint32_t{1} << new_bits) - 1;
+    for (uint32_t i = 0; i < old_size; ++i) {
+      if (old[i].keyword == nullptr) continue;
+      uint32_t j = scan_word_home(old[i].word);
+      while (index.slots[j].keyword != nullptr)
+        j = (j + 1) & mask;
+      index.slots[j] = old[i];
+      ++index.count;
+    }
+    if (old != nullptr) mem_free(const_cast<scan_word_slot *>(old));
+  }
+  const uint32_t mask = (uint32_t{1} << (64 - index.shift)) - 1;
+  uint32_t i = scan_word_home(word);
+  while (index.slots[i].keyword != nullptr && index.slots[i].word != word)
+    i = (i + 1) & mask;
+  if (index.slots[i].keyword == nullptr) ++index.count;
+  index.slots[i] = {word, keyword};
+}
+
 void index_keyword(const scan_data *keyword) {
   trie_keyword(keyword);
   const char *text = keyword->id;
   const size_t length = std::strlen(text);
+  word_keyword(keyword, length);
   if (length == 1) {
     scan_keyword_filters.single[static_cast<unsigned char>(text[0])] = keyword;
     return;
@@ -157,6 +197,8 @@ void index_keyword(const scan_data *keyword) {
 
 void clear_index() {
   if (keywords.slots != nullptr) mem_free(keywords.slots);
+  if (scan_word_keywords.slots != nullptr) mem_free(scan_word_keywords.slots);
+  scan_word_keywords = scan_word_index{};
   std::memset(&keywords, 0, sizeof keywords);
   std::memset(&scan_keyword_filters, 0, sizeof scan_keyword_filters);
   if (scan_trie != nullptr) mem_free(scan_trie);

@@ -39,6 +39,38 @@ inline const scan_data *scan_find_keyword(const char *text, uint32_t length) {
   if (((scan_keyword_filters.pairs[pair / 8] >> (pair % 8)) & 1u) == 0) return nullptr;
   return scan_find_long_keyword(text, length);
 }
+// The keywords of one to eight bytes that begin with a letter, a digit or "_", which the
+// scanner's identifiers may spell, keyed by their bytes packed into one number, the first byte
+// highest (`scan_pack_word`). Spellings hold no NUL, so the number stands for the text. The
+// scanner packs an identifier's bytes as it copies them and finds its keyword with one multiply
+// and a compare or two. Open addressing over a power-of-two number of slots, at most a quarter
+// full; a later keyword with the same text replaces the earlier, as in scan_table.
+struct scan_word_slot {
+  uint64_t word;
+  const scan_data *keyword; // null for a free slot
+};
+struct scan_word_index {
+  scan_word_slot *slots; // null until the first such keyword
+  uint32_t shift;        // 64 less the number of bits of a slot number
+  uint32_t count;
+};
+extern scan_word_index scan_word_keywords;
+inline uint64_t scan_pack_word(uint64_t word, int c) {
+  return (word << 8) | static_cast<unsigned char>(c);
+}
+inline uint32_t scan_word_home(uint64_t word) {
+  return static_cast<uint32_t>((word * 0x9E3779B97F4A7C15u) >> scan_word_keywords.shift);
+}
+// The keyword spelled by the packed bytes `word` of an identifier of one to eight bytes, or null.
+inline const scan_data *scan_find_word_keyword(uint64_t word) {
+  const scan_word_slot *const slots = scan_word_keywords.slots;
+  if (slots == nullptr) return nullptr;
+  const uint32_t mask = (uint32_t{1} << (64 - scan_word_keywords.shift)) - 1;
+  for (uint32_t i = scan_word_home(word);; i = (i + 1) & mask) {
+    if (slots[i].keyword == nullptr) return nullptr;
+    if (slots[i].word == word) return slots[i].keyword;
+  }
+}
 // The keywords whose spelling begins with neither a letter, a digit nor "_" (punctuation,
 // register and directive spellings), as a trie of their bytes. The scanner grows such a keyword
 // one character at a time and steps through the trie instead of looking up each longer text.

@@ -120,32 +120,45 @@ token_kind read_identifier(scan_data *token, char *start) {
   const char *const line_end = text_last_char;
   const bool fold = scan_case_insensitive != 0;
   int c = text_char;
+  const scan_data *keyword;
   if (out + (current - line_end) < line_end) {
     // Room for all the rest of the line: only the class test remains, since the line's closing
-    // space ends the identifier at the latest.
+    // space ends the identifier at the latest. The bytes are packed for the keyword look-up as
+    // they are copied; an identifier of more than eight bytes is looked up by its text.
+    uint64_t word = 0;
     if (fold) {
-      for (; continues_identifier(c); c = static_cast<unsigned char>(*--current))
-        *out++ = static_cast<char>(is(c, C_UPPER) ? c + ('a' - 'A') : c);
+      for (; continues_identifier(c); c = static_cast<unsigned char>(*--current)) {
+        const int lower = is(c, C_UPPER) ? c + ('a' - 'A') : c;
+        *out++ = static_cast<char>(lower);
+        word = scan_pack_word(word, lower);
+      }
     } else {
-      for (; continues_identifier(c); c = static_cast<unsigned char>(*--current))
+      for (; continues_identifier(c); c = static_cast<unsigned char>(*--current)) {
         *out++ = static_cast<char>(c);
+        word = scan_pack_word(word, c);
+      }
     }
+    text_top = out;
+    text_current = const_cast<char *>(current);
+    text_char = c;
+    keyword = out - id <= 8 ? scan_find_word_keyword(word) : lookup(id);
+  } else {
+    for (; continues_identifier(c) && current > line_end;
+         c = static_cast<unsigned char>(*--current)) {
+      if (out >= line_end) text_out_of_space();
+      *out++ = static_cast<char>(fold && is(c, C_UPPER) ? c + ('a' - 'A') : c);
+    }
+    text_top = out;
+    text_current = const_cast<char *>(current);
+    text_char = c;
+    // The general path, should an identifier ever reach the end of the stored line.
+    for (; continues_identifier(c); c = text_char) {
+      if (fold && is(c, C_UPPER)) c += 'a' - 'A';
+      append(c);
+      text_get_char();
+    }
+    keyword = lookup(id);
   }
-  for (; continues_identifier(c) && current > line_end;
-       c = static_cast<unsigned char>(*--current)) {
-    if (out >= line_end) text_out_of_space();
-    *out++ = static_cast<char>(fold && is(c, C_UPPER) ? c + ('a' - 'A') : c);
-  }
-  text_top = out;
-  text_current = const_cast<char *>(current);
-  text_char = c;
-  // The general path, should an identifier ever reach the end of the stored line.
-  for (; continues_identifier(c); c = text_char) {
-    if (fold && is(c, C_UPPER)) c += 'a' - 'A';
-    append(c);
-    text_get_char();
-  }
-  const scan_data *keyword = lookup(id);
   append('\0');
   token->id = id;
   if (keyword != nullptr) {

@@ -168,17 +168,18 @@ bool text_close() {
   return true;
 }
 
-// How many of the eight bytes of `word`, in memory order, come before the first tab (8 when
-// there is none).
-inline size_t bytes_before_tab(uint64_t word) {
+// How many of the eight bytes of `word`, in memory order, come before the first one that may be
+// a tab or a line end: a byte from 0x08 to 0x0B (8 when there is none). The two other bytes of
+// that range are rare and are then stored as they are.
+inline size_t bytes_before_control(uint64_t word) {
   constexpr uint64_t low7 = 0x7F7F7F7F7F7F7F7Fu;
-  const uint64_t x = word ^ 0x0909090909090909u;           // a tab byte becomes zero
-  const uint64_t tabs = ~(((x & low7) + low7) | x | low7); // the top bit of each zero byte
-  if (tabs == 0) return 8;
+  const uint64_t x = (word & 0xFCFCFCFCFCFCFCFCu) ^ 0x0808080808080808u; // such bytes become 0
+  const uint64_t found = ~(((x & low7) + low7) | x | low7); // the top bit of each zero byte
+  if (found == 0) return 8;
   if constexpr (std::endian::native == std::endian::little)
-    return static_cast<size_t>(std::countr_zero(tabs)) / 8;
+    return static_cast<size_t>(std::countr_zero(found)) / 8;
   else
-    return static_cast<size_t>(std::countl_zero(tabs)) / 8;
+    return static_cast<size_t>(std::countl_zero(found)) / 8;
 }
 
 // Stores the current file's next line, reversed, below first_char. Every byte is checked
@@ -199,52 +200,45 @@ void read_line() {
     *--low = c;
   };
 
-  // The usual case: the whole line, line end included, is in the block and fits in the free
-  // space with eight bytes to spare even if every byte were a tab, so no byte needs the space
-  // check. While eight bytes can be read from the block, the bytes up to the next tab are stored
-  // reversed as one word (the word's bytes past them land below `low` and are overwritten or
-  // left unused), and a tab of at most eight columns as one word of spaces.
-  const uint64_t widest = tab > 1 ? tab : 1;
-  if (const auto *line_end = static_cast<const unsigned char *>(
-          std::memchr(next, '\n', static_cast<size_t>(end - next)));
-      line_end != nullptr && (static_cast<uint64_t>(line_end - next) + 1 + 8) * widest <
-                                 static_cast<uint64_t>(low - floor)) {
-    const unsigned char *const stop = line_end + 1;
-    const bool expand = tab != 0;
-    const bool tab_power_of_two = (tab & (tab - 1)) == 0;
-    constexpr uint64_t spaces = 0x2020202020202020u;
-    while (next != stop) {
-      if (end - next >= 8) {
-        uint64_t word;
-        std::memcpy(&word, next, sizeof word);
-        size_t plain = expand ? bytes_before_tab(word) : 8;
-        if (plain > static_cast<size_t>(stop - next)) plain = static_cast<size_t>(stop - next);
-        if (plain > 0) {
-          word = __builtin_bswap64(word);
-          std::memcpy(low - sizeof word, &word, sizeof word);
-          low -= plain;
-          next += plain;
-          continue;
-        }
-      }
-      const unsigned char c = *next++;
-      if (c != '\t' || !expand) {
-        *--low = static_cast<char>(c);
-        continue;
-      }
-      // A tab: spaces up to the next multiple of the tab width.
-      const auto column = static_cast<size_t>(first_char - low);
-      const size_t count = tab - (tab_power_of_two ? column & (tab - 1) : column % tab);
-      if (count <= 8)
-        std::memcpy(low - 8, &spaces, sizeof spaces);
-      else
-        std::memset(low - count, ' ', count);
-      low -= count;
+  // The usual case: eight bytes can be read from the block and the free space holds what they
+  // can become, so no byte needs the space check. The bytes up to the next tab or line end are
+  // stored reversed as one word (the word's bytes past them land below `low` and are overwritten
+  // or left unused), and a tab of at most eight columns as one word of spaces. The rest of the
+  // line, from where this stops, is left to the careful loop below.
+  // One step stores at most seven bytes and a tab, or a word; eight bytes more are kept free.
+  const size_t widest = (tab > 8 ? tab : 8) + 8;
+  const bool expand = tab != 0;
+  const bool tab_power_of_two = (tab & (tab - 1)) == 0;
+  constexpr uint64_t spaces = 0x2020202020202020u;
+  while (end - next >= 8 && static_cast<size_t>(low - floor) > widest) {
+    uint64_t word;
+    std::memcpy(&word, next, sizeof word);
+    const size_t plain = bytes_before_control(word);
+    word = __builtin_bswap64(word);
+    std::memcpy(low - sizeof word, &word, sizeof word);
+    low -= plain;
+    next += plain;
+    if (plain == 8) continue;
+    const unsigned char c = *next++;
+    if (c == '\n') {
+      *--low = '\n';
+      reader.next = next;
+      *--low = ' ';
+      text_last_char = low;
+      return;
     }
-    reader.next = next;
-    *--low = ' ';
-    text_last_char = low;
-    return;
+    if (c != '\t' || !expand) {
+      *--low = static_cast<char>(c);
+      continue;
+    }
+    // A tab: spaces up to the next multiple of the tab width.
+    const auto column = static_cast<size_t>(first_char - low);
+    const size_t count = tab - (tab_power_of_two ? column & (tab - 1) : column % tab);
+    if (count <= 8)
+      std::memcpy(low - 8, &spaces, sizeof spaces);
+    else
+      std::memset(low - count, ' ', count);
+    low -= count;
   }
 
   for (;;) {

@@ -54,13 +54,15 @@ integer power(integer a, integer b) {
 integer e2();
 integer e10();
 
-// A lone identifier or number is the most common operand. e1 reads it through e0 and, when the
-// token after it ends every level, returns its value at once: each level between e1 and e0
-// would have found no operator and its stop set satisfied, so nothing else would happen.
-// Otherwise the primary is left pending and the levels run as usual, e10 going straight to e11
-// and e0 handing back the pending value, so every later test and message is the same.
+// A lone identifier or number, perhaps after one unary operator, is the most common operand. e1
+// reads it through e0 and, when the token after it ends every level, returns its value at once:
+// each level between e1 and e0 would have found no operator and its stop set satisfied, so
+// nothing else would happen. Otherwise the primary and the operator are left pending and the
+// levels run as usual, e10 applying the pending operator and going straight to e11, and e0
+// handing back the pending value, so every later test and message is the same.
 bool primary_pending;
 integer pending_value;
+int pending_unary; // a unary operator already read, with its level entered; 0 for none
 
 // Reads the current token as an operator of the level: consumes it and returns its number.
 int take_operator() {
@@ -69,16 +71,39 @@ int take_operator() {
   return op;
 }
 
+integer apply_unary(int op, integer r) {
+  switch (op) {
+  case T_PLUS:
+    return r;
+  case T_MINUS:
+    return s(0u - u(r));
+  case T_TILDE:
+    return ~r;
+  default:
+    return r == 0;
+  }
+}
+
 } // namespace
 
 integer e1() {
   // e1 ::= e2 [ ( '>' | '<' | '>=' | '<=' | '==' | '!=' ) e2 ]
+  int unary = 0;
+  if (scan_test_set(nullptr, &kel_e10_op_first, nullptr)) {
+    unary = take_operator();
+    enter_level();
+  }
   if (kel_token() == SCAN_P_ID || kel_token() == SCAN_P_INTEGER) {
     const integer primary = e0();
-    if (scan_test_set(nullptr, &kel_e1_pass_first, nullptr)) return primary;
+    if (scan_test_set(nullptr, &kel_e1_pass_first, nullptr)) {
+      if (unary == 0) return primary;
+      depth--;
+      return apply_unary(unary, primary);
+    }
     primary_pending = true;
     pending_value = primary;
   }
+  pending_unary = unary;
   integer v = e2();
   if (scan_test_set(nullptr, &kel_e1_op_first, nullptr)) {
     int op = take_operator();
@@ -227,27 +252,19 @@ integer e11() {
 integer e10() {
   // e10 ::= '+' e10 | '-' e10 | '~' e10 | '!' e10 | e11
   integer v = 0;
-  if (primary_pending) {
+  if (pending_unary != 0) { // taken by e1, its level entered
+    const int op = pending_unary;
+    pending_unary = 0;
+    v = apply_unary(op, e10());
+    depth--;
+  } else if (primary_pending) {
     v = e11(); // the pending primary began with a token of e0_first
   } else if (scan_test_set(nullptr, &kel_e10_op_first, nullptr)) {
     int op = take_operator();
     enter_level();
     integer r = e10();
     depth--;
-    switch (op) {
-    case T_PLUS:
-      v = r;
-      break;
-    case T_MINUS:
-      v = s(0u - u(r));
-      break;
-    case T_TILDE:
-      v = ~r;
-      break;
-    default:
-      v = r == 0;
-      break;
-    }
+    v = apply_unary(op, r);
   } else if (scan_test_set(nullptr, &e0_first, nullptr)) {
     v = e11();
   } else {
