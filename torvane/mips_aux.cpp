@@ -72,8 +72,9 @@ inline void write_text(const char *text, size_t length, FILE *stream) {
 #endif
 }
 
-// Puts object text into the object stream (which is open).
-inline void put_object(const char *text, size_t length) {
+// Puts object text into the object stream (which is open). Inlined into every writer, so the
+// copy of each item's few characters has a constant length.
+[[gnu::always_inline]] inline void put_object(const char *text, size_t length) {
   if (objfile == stdout) {
     write_text(text, length, stdout);
     return;
@@ -96,7 +97,7 @@ inline bool echoing() {
 
 // Writes an already formatted item as emitf would: echoed when `echoing`, always put into the
 // object stream. Returns the number of characters echoed. Called only while emit_code is set.
-int put_item(const char *text, size_t length) {
+[[gnu::always_inline]] inline int put_item(const char *text, size_t length) {
   int echoed = 0;
   if (echoing()) {
     write_text(text, length, stdout);
