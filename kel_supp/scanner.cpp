@@ -54,6 +54,20 @@ constexpr std::array<unsigned char, 257> make_classes() {
 
 constexpr std::array<unsigned char, 257> classes = make_classes();
 
+// For each byte: the byte itself if it continues an identifier, else 0; with `fold`, upper-case
+// letters as lower case. One load then both tests a character and gives what is stored.
+constexpr std::array<unsigned char, 256> make_word_bytes(bool fold) {
+  std::array<unsigned char, 256> bytes{};
+  for (int c = 0; c < 256; ++c)
+    if ((classes[c + 1] & C_WORD) != 0)
+      bytes[c] =
+          static_cast<unsigned char>(fold && (classes[c + 1] & C_UPPER) != 0 ? c + ('a' - 'A') : c);
+  return bytes;
+}
+
+constexpr std::array<unsigned char, 256> word_bytes = make_word_bytes(false);
+constexpr std::array<unsigned char, 256> folded_word_bytes = make_word_bytes(true);
+
 // True when c (a character 0..255, or -1 at the end of input) is in one of the classes.
 inline bool is(int c, unsigned char wanted) {
   return (classes[static_cast<unsigned>(c + 1)] & wanted) != 0;
@@ -108,6 +122,14 @@ inline bool advance_line_end(unsigned long closed) {
 // always inside the line, and only the space check of text_insert_char remains.
 // What a reader has put into the token record, taken from where it came from rather than read
 // back from the record just written, which the processor would have to wait for.
+// Writes a whole token record of a built-in token: no extended kind, a zero value.
+inline void set_token(scan_data *token, int number, char *id) {
+  token->id = id;
+  token->token = number;
+  token->extended = 0;
+  std::memset(&token->data, 0, sizeof token->data);
+}
+
 struct token_kind {
   int token;
   int extended;
@@ -126,17 +148,10 @@ token_kind read_identifier(scan_data *token, char *start) {
     // space ends the identifier at the latest. The bytes are packed for the keyword look-up as
     // they are copied; an identifier of more than eight bytes is looked up by its text.
     uint64_t word = 0;
-    if (fold) {
-      for (; continues_identifier(c); c = static_cast<unsigned char>(*--current)) {
-        const int lower = is(c, C_UPPER) ? c + ('a' - 'A') : c;
-        *out++ = static_cast<char>(lower);
-        word = scan_pack_word(word, lower);
-      }
-    } else {
-      for (; continues_identifier(c); c = static_cast<unsigned char>(*--current)) {
-        *out++ = static_cast<char>(c);
-        word = scan_pack_word(word, c);
-      }
+    const unsigned char *const stored = fold ? folded_word_bytes.data() : word_bytes.data();
+    for (unsigned char b; (b = stored[c]) != 0; c = static_cast<unsigned char>(*--current)) {
+      *out++ = static_cast<char>(b);
+      word = scan_pack_word(word, b);
     }
     text_top = out;
     text_current = const_cast<char *>(current);
@@ -160,13 +175,12 @@ token_kind read_identifier(scan_data *token, char *start) {
     keyword = lookup(id);
   }
   append('\0');
-  token->id = id;
   if (keyword != nullptr) {
     *token = *keyword;
     text_top = start; // the keyword's own text stands in for the identifier's
     return {keyword->token, keyword->extended};
   }
-  token->token = SCAN_P_ID;
+  set_token(token, SCAN_P_ID, id);
   return {SCAN_P_ID, 0};
 }
 
@@ -187,7 +201,7 @@ inline unsigned digit_value(int c) {
 // Returns the token number: an integer or a real.
 int read_number(scan_data *token) {
   char *id = text_top;
-  token->token = SCAN_P_INTEGER;
+  set_token(token, SCAN_P_INTEGER, id);
   bool hex = false;
   uint64_t value = 0;
   int c = text_char;
@@ -599,7 +613,7 @@ void scan_() {
   char *const start = text_top;
   token_kind kind;
   do {
-    std::memset(token, 0, sizeof *token);
+    token->token = 0; // the other fields are written with the token
     skip_white_space();
     // An included file that ended during the skip has put back the token that was current when
     // it was opened (the line end of the including line); that token is the result.
@@ -611,14 +625,12 @@ void scan_() {
     } else if (is(c, C_DIGIT)) {
       kind = {read_number(token), 0};
     } else if (c == -1) {
-      token->token = SCAN_P_EOF;
-      token->id = eof_text;
+      set_token(token, SCAN_P_EOF, eof_text);
       text_top = start;
       kind = {SCAN_P_EOF, 0};
     } else if (c == '\n') {
       text_top = start;
-      token->token = SCAN_P_EOLN;
-      token->id = eoln_text;
+      set_token(token, SCAN_P_EOLN, eoln_text);
       // Delivers the line's extra space; the next line is read, and this one echoed, only when
       // the next token is asked for.
       text_get_char();

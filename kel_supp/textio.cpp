@@ -210,7 +210,12 @@ void read_line() {
   const bool expand = tab != 0;
   const bool tab_power_of_two = (tab & (tab - 1)) == 0;
   constexpr uint64_t spaces = 0x2020202020202020u;
-  while (end - next >= 8 && static_cast<size_t>(low - floor) > widest) {
+  // The bounds of the loop are worked out once, when the block and the free space are large
+  // enough to form them.
+  const bool room = end - next >= 8 && static_cast<size_t>(low - floor) > widest;
+  const unsigned char *const last_word = room ? end - 8 : next;
+  char *const lowest = room ? floor + widest : low;
+  while (next <= last_word && low > lowest) {
     uint64_t word;
     std::memcpy(&word, next, sizeof word);
     const size_t plain = bytes_before_control(word);
