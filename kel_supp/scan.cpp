@@ -21,6 +21,7 @@ scan_keyword_filter scan_keyword_filters;
 scan_word_index scan_word_keywords;
 scan_trie_node *scan_trie;
 const scan_data **scan_trie_keywords;
+bool scan_trie_ends_in_line;
 
 namespace {
 
@@ -117,7 +118,11 @@ bool starts_word(unsigned char c) {
 void trie_keyword(const scan_data *keyword) {
   const auto *text = reinterpret_cast<const unsigned char *>(keyword->id);
   if (text[0] == '\0' || starts_word(text[0])) return;
-  if (trie_count == 0) new_trie_node(); // the root
+  if (trie_count == 0) {
+    new_trie_node(); // the root
+    scan_trie_ends_in_line = true;
+  }
+  if (std::strchr(keyword->id, ' ') != nullptr) scan_trie_ends_in_line = false;
   uint32_t parent = 0; // the node before `node` and the byte of the edge between them
   unsigned char via = 0;
   uint32_t node = 0;
@@ -207,6 +212,7 @@ void clear_index() {
   scan_trie_keywords = nullptr;
   trie_count = 0;
   trie_capacity = 0;
+  scan_trie_ends_in_line = false;
 }
 
 // Membership of the current token, as set_includes_element answers it. The grammar asks this

@@ -86,6 +86,9 @@ struct scan_trie_node {
 };
 extern scan_trie_node *scan_trie;            // node 0 is the root, spelling the empty text
 extern const scan_data **scan_trie_keywords; // by node: the keyword it spells, or null
+// True while the trie exists and no spelling in it holds a space: a chain then ends at the latest
+// at the space that closes every stored line.
+extern bool scan_trie_ends_in_line;
 // The edge from `node` for the byte c (0..255).
 inline uint16_t scan_trie_step(uint32_t node, int c) {
   return scan_trie == nullptr ? 0 : scan_trie[node].next[static_cast<unsigned char>(c)];

@@ -291,44 +291,38 @@ int read_number(scan_data *token) {
 token_kind read_keyword(scan_data *token) {
   char *const t = text_top;
   const int first = text_char;
-  uint32_t node = 0;  // the node of the longest keyword so far; 0 for none
-  bool ended = false; // the chain has ended
-  // Within the stored line, with room for all of its rest, the characters are taken straight
-  // from the line; the line's closing space, and whatever lies beyond it, is left to the loop
-  // below.
-  if (const char *current = text_current;
-      scan_trie != nullptr && t + (current - text_last_char) + 1 < text_last_char) {
-    const char *const line_end = text_last_char;
+  uint32_t node = 0; // the node of the longest keyword so far; 0 for none
+  const char *current = text_current;
+  const char *const line_end = text_last_char;
+  if (scan_trie_ends_in_line && t + (current - line_end) + 1 < line_end) {
+    // Within the stored line, with room for all of its rest: the characters are taken straight
+    // from the line, and the chain ends in the line at the latest at its closing space, which no
+    // spelling holds. No character then needs a check of its own.
     int c = first;
-    while (current > line_end) {
+    for (;;) {
       const uint16_t edge = scan_trie[node].next[c];
-      if ((edge & SCAN_TRIE_KEYWORD) == 0) {
-        ended = true;
-        break;
-      }
+      if ((edge & SCAN_TRIE_KEYWORD) == 0) break;
       node = edge & SCAN_TRIE_NODE;
       c = static_cast<unsigned char>(*--current);
-      if ((edge & SCAN_TRIE_ONWARD) == 0) { // whatever follows ends the chain
-        ended = true;
-        break;
-      }
+      if ((edge & SCAN_TRIE_ONWARD) == 0) break; // whatever follows ends the chain
     }
-    text_top = t + (text_current - current); // the room the characters taken so far occupy
     text_current = const_cast<char *>(current);
     text_char = c;
+  } else {
+    // A NUL is never part of a spelling (spellings are NUL-terminated) and -1 is no character.
+    for (int c = first; c > 0; c = text_char) {
+      if (text_top >= text_last_char) text_out_of_space();
+      ++text_top; // the room the character takes, unwritten
+      const uint16_t edge = scan_trie_step(node, c);
+      if ((edge & SCAN_TRIE_KEYWORD) == 0) break;
+      node = edge & SCAN_TRIE_NODE;
+      text_get_char();
+    }
+    text_top = t;
   }
-  // A NUL is never part of a spelling (spellings are NUL-terminated) and -1 is no character.
-  for (int c = text_char; !ended && c > 0; c = text_char) {
-    if (text_top >= text_last_char) text_out_of_space();
-    ++text_top; // the room the character takes, unwritten
-    const uint16_t edge = scan_trie_step(node, c);
-    if ((edge & SCAN_TRIE_KEYWORD) == 0) break;
-    node = edge & SCAN_TRIE_NODE;
-    text_get_char();
-  }
-  const scan_data *found = node != 0 ? scan_trie_keywords[node] : nullptr;
-  text_top = t;
-  if (found != nullptr) {
+  // The root spells the empty text, which is no keyword.
+  if (const scan_data *found = scan_trie == nullptr ? nullptr : scan_trie_keywords[node];
+      found != nullptr) {
     *token = *found;
     return {found->token, found->extended};
   }
