@@ -22,6 +22,7 @@ scan_word_index scan_word_keywords;
 scan_trie_node *scan_trie;
 const scan_data **scan_trie_keywords;
 bool scan_trie_ends_in_line;
+const scan_data *scan_trie_leaves[256];
 
 namespace {
 
@@ -138,6 +139,11 @@ void trie_keyword(const scan_data *keyword) {
   }
   scan_trie[parent].next[via] |= SCAN_TRIE_KEYWORD;
   scan_trie_keywords[node] = keyword;
+  // Only keywords that begin with the same byte change what that byte alone stands for.
+  const auto first = static_cast<unsigned char>(keyword->id[0]);
+  const uint16_t edge = scan_trie[0].next[first];
+  scan_trie_leaves[first] =
+      (edge & SCAN_TRIE_ONWARD) == 0 ? scan_trie_keywords[edge & SCAN_TRIE_NODE] : nullptr;
 }
 
 // Enters a keyword of one to eight bytes beginning with a word character in the word index.
@@ -213,6 +219,7 @@ void clear_index() {
   trie_count = 0;
   trie_capacity = 0;
   scan_trie_ends_in_line = false;
+  std::memset(scan_trie_leaves, 0, sizeof scan_trie_leaves);
 }
 
 // Membership of the current token, as set_includes_element answers it. The grammar asks this

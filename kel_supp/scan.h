@@ -86,6 +86,9 @@ struct scan_trie_node {
 };
 extern scan_trie_node *scan_trie;            // node 0 is the root, spelling the empty text
 extern const scan_data **scan_trie_keywords; // by node: the keyword it spells, or null
+// By byte: the keyword spelled by that byte alone when no spelling continues it (a comma, say),
+// else null. Such a token is the byte, whatever follows.
+extern const scan_data *scan_trie_leaves[256];
 // True while the trie exists and no spelling in it holds a space: a chain then ends at the latest
 // at the space that closes every stored line.
 extern bool scan_trie_ends_in_line;

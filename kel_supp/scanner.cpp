@@ -73,9 +73,24 @@ inline bool is(int c, unsigned char wanted) {
   return (classes[static_cast<unsigned>(c + 1)] & wanted) != 0;
 }
 
-inline bool starts_identifier(int c) {
-  return c == '_' || is(c, C_LETTER);
+// What a token that begins with a character (0..255, or -1 at the end of input) is.
+enum token_start : unsigned char { S_KEYWORD, S_IDENTIFIER, S_NUMBER, S_END, S_LINE_END };
+
+constexpr std::array<unsigned char, 257> make_starts() {
+  std::array<unsigned char, 257> starts{};
+  for (int c = -1; c < 256; ++c) {
+    const unsigned char cls = classes[static_cast<unsigned>(c + 1)];
+    starts[static_cast<unsigned>(c + 1)] = c == -1                             ? S_END
+                                           : c == '\n'                         ? S_LINE_END
+                                           : c == '_' || (cls & C_LETTER) != 0 ? S_IDENTIFIER
+                                           : (cls & C_DIGIT) != 0              ? S_NUMBER
+                                                                               : S_KEYWORD;
+  }
+  return starts;
 }
+
+constexpr std::array<unsigned char, 257> starts = make_starts();
+
 inline bool continues_identifier(int c) {
   return is(c, C_WORD);
 }
@@ -614,23 +629,38 @@ void scan_() {
     if (token->token != 0) break;
 
     const int c = text_char;
-    if (starts_identifier(c)) {
+    switch (starts[static_cast<unsigned>(c + 1)]) {
+    case S_IDENTIFIER:
       kind = read_identifier(token, start);
-    } else if (is(c, C_DIGIT)) {
+      break;
+    case S_NUMBER:
       kind = {read_number(token), 0};
-    } else if (c == -1) {
+      break;
+    case S_END:
       set_token(token, SCAN_P_EOF, eof_text);
       text_top = start;
       kind = {SCAN_P_EOF, 0};
-    } else if (c == '\n') {
+      break;
+    case S_LINE_END:
       text_top = start;
       set_token(token, SCAN_P_EOLN, eoln_text);
       // Delivers the line's extra space; the next line is read, and this one echoed, only when
       // the next token is asked for.
       text_get_char();
       kind = {SCAN_P_EOLN, 0};
-    } else {
-      kind = read_keyword(token);
+      break;
+    default:
+      // A byte that is a whole token (a comma, say) is taken at once when the room that reading
+      // it as a chain would take is there: that room is then never in question.
+      if (const scan_data *leaf = scan_trie_leaves[c];
+          leaf != nullptr && text_current > text_last_char && text_top + 2 < text_last_char) {
+        *token = *leaf;
+        text_char = static_cast<unsigned char>(*--text_current);
+        kind = {leaf->token, leaf->extended};
+      } else {
+        kind = read_keyword(token);
+      }
+      break;
     }
     if (kind.extended != 0) {
       if (!read_continuation(token, start)) break;
