@@ -573,31 +573,38 @@ bool read_continuation(scan_data *token, char *start) {
 // Blanks within the stored line are passed over without going through text_get_char; the line's
 // end, and what follows it, is left to text_get_char.
 // Runs of spaces, such as expanded tabs, are passed over eight at a time.
+// Passes over the run of spaces that begins at `current` (a space of the stored line, above its
+// closing space) and returns the first other character, or the closing space; `current` then
+// points at it. Most runs are one space, after a comma, or the few of an expanded tab; longer
+// runs are passed over eight at a time.
+inline int pass_spaces(const char *&current, const char *const line_end) {
+  int c = static_cast<unsigned char>(*--current);
+  if constexpr (std::endian::native == std::endian::little) {
+    // The eight bytes below `current` are the next eight characters, the nearest one in the
+    // word's most significant byte.
+    while (c == ' ' && current - line_end >= 8) {
+      uint64_t word;
+      std::memcpy(&word, current - 8, sizeof word);
+      const uint64_t other = word ^ 0x2020202020202020u; // zero bytes are spaces
+      if (other == 0) {
+        current -= 8;
+        continue;
+      }
+      current -= std::countl_zero(other) / 8 + 1;
+      c = static_cast<unsigned char>(*current);
+    }
+  }
+  while (c == ' ' && current > line_end)
+    c = static_cast<unsigned char>(*--current);
+  return c;
+}
+
 inline void skip_white_space() {
   for (int c = text_char;; c = text_char) {
-    // Spaces within the stored line: most runs are one space, after a comma, or the few of an
-    // expanded tab; longer runs are passed over eight at a time.
+    // Spaces within the stored line.
     if (c == ' ' && text_current > text_last_char) {
       const char *current = text_current;
-      const char *const line_end = text_last_char;
-      c = static_cast<unsigned char>(*--current);
-      if constexpr (std::endian::native == std::endian::little) {
-        // The eight bytes below `current` are the next eight characters, the nearest one in the
-        // word's most significant byte.
-        while (c == ' ' && current - line_end >= 8) {
-          uint64_t word;
-          std::memcpy(&word, current - 8, sizeof word);
-          const uint64_t other = word ^ 0x2020202020202020u; // zero bytes are spaces
-          if (other == 0) {
-            current -= 8;
-            continue;
-          }
-          current -= std::countl_zero(other) / 8 + 1;
-          c = static_cast<unsigned char>(*current);
-        }
-      }
-      while (c == ' ' && current > line_end)
-        c = static_cast<unsigned char>(*--current);
+      c = pass_spaces(current, text_last_char);
       text_current = const_cast<char *>(current);
       text_char = c;
     }
@@ -615,9 +622,8 @@ inline void skip_white_space() {
   }
 }
 
-} // namespace
-
-void scan_() {
+// Every token, from wherever the text stands.
+[[gnu::noinline]] void scan_general() {
   scan_data *const token = text_scan_data;
   char *const start = text_top;
   token_kind kind;
@@ -673,4 +679,50 @@ void scan_() {
     set_print_element(static_cast<uint32_t>(token->token), scan_token_names);
     text_printf(" id '%s'\n", token->id != nullptr ? token->id : "");
   }
+}
+
+} // namespace
+
+// Keyword chains and visible line ends inside the stored line, most of the tokens of a program,
+// are read here without the general scanner's set-up. They are read exactly as the general
+// scanner reads them (skip_white_space, then the fast path of read_keyword, or the line end);
+// nothing is written until the token is known, so every other case goes to the general scanner
+// from the same place.
+void scan_() {
+  if (scan_trie_ends_in_line && scan_symbol_echo == 0) {
+    const char *current = text_current;
+    const char *const line_end = text_last_char;
+    int c = text_char;
+    if (c == ' ' && current > line_end) c = pass_spaces(current, line_end);
+    if (current > line_end) { // c is a character of the line, not its closing space
+      if (c == '\n') {
+        if (scan_newline_visible) {
+          set_token(text_scan_data, SCAN_P_EOLN, eoln_text);
+          text_current = const_cast<char *>(current - 1);
+          text_char = static_cast<unsigned char>(current[-1]); // the line's closing space
+          return;
+        }
+      } else if (starts[static_cast<unsigned>(c + 1)] == S_KEYWORD &&
+                 text_top + (current - line_end) + 1 < line_end) {
+        uint32_t node = 0;
+        const char *next = current;
+        int d = c;
+        for (;;) {
+          const uint16_t edge = scan_trie[node].next[d];
+          if ((edge & SCAN_TRIE_KEYWORD) == 0) break;
+          node = edge & SCAN_TRIE_NODE;
+          d = static_cast<unsigned char>(*--next);
+          if ((edge & SCAN_TRIE_ONWARD) == 0) break;
+        }
+        if (const scan_data *keyword = scan_trie_keywords[node];
+            keyword != nullptr && keyword->token != 0 && keyword->extended == 0) {
+          *text_scan_data = *keyword;
+          text_current = const_cast<char *>(next);
+          text_char = d;
+          return;
+        }
+      }
+    }
+  }
+  scan_general();
 }
