@@ -150,6 +150,29 @@ struct token_kind {
   int extended;
 };
 
+// Copies the identifier that begins with c, the character at `current`, from the stored line to
+// `out`, in lower case when the scanner folds case, with room for all of the line's rest: only
+// the class test remains, since the line's closing space ends the identifier at the latest.
+// Returns its bytes packed for the keyword look-up as they are copied (which counts for eight
+// bytes at most); `current`, `out` and `c` are left after the identifier.
+inline uint64_t copy_identifier(const char *&current, char *&out, int &c) {
+  uint64_t word = 0;
+  const unsigned char *const stored =
+      scan_case_insensitive != 0 ? folded_word_bytes.data() : word_bytes.data();
+  for (unsigned char b; (b = stored[c]) != 0; c = static_cast<unsigned char>(*--current)) {
+    *out++ = static_cast<char>(b);
+    word = scan_pack_word(word, b);
+  }
+  return word;
+}
+
+// The keyword spelled by the identifier from `id` to `end`, packed by copy_identifier as `word`,
+// or null. One of more than eight bytes is looked up by its text.
+inline const scan_data *identifier_keyword(const char *id, const char *end, uint64_t word) {
+  const auto length = static_cast<uint32_t>(end - id);
+  return length <= 8 ? scan_find_word_keyword(word) : scan_find_keyword(id, length);
+}
+
 token_kind read_identifier(scan_data *token, char *start) {
   char *id = text_top;
   char *out = text_top;
@@ -159,19 +182,11 @@ token_kind read_identifier(scan_data *token, char *start) {
   int c = text_char;
   const scan_data *keyword;
   if (out + (current - line_end) < line_end) {
-    // Room for all the rest of the line: only the class test remains, since the line's closing
-    // space ends the identifier at the latest. The bytes are packed for the keyword look-up as
-    // they are copied; an identifier of more than eight bytes is looked up by its text.
-    uint64_t word = 0;
-    const unsigned char *const stored = fold ? folded_word_bytes.data() : word_bytes.data();
-    for (unsigned char b; (b = stored[c]) != 0; c = static_cast<unsigned char>(*--current)) {
-      *out++ = static_cast<char>(b);
-      word = scan_pack_word(word, b);
-    }
+    const uint64_t word = copy_identifier(current, out, c);
     text_top = out;
     text_current = const_cast<char *>(current);
     text_char = c;
-    keyword = out - id <= 8 ? scan_find_word_keyword(word) : lookup(id);
+    keyword = identifier_keyword(id, out, word);
   } else {
     for (; continues_identifier(c) && current > line_end;
          c = static_cast<unsigned char>(*--current)) {
@@ -681,6 +696,29 @@ inline void skip_white_space() {
   }
 }
 
+// An identifier inside the stored line, at `current`, as read_identifier reads it: the text is
+// written into the free space and kept only for an identifier that is no keyword. Out of line,
+// so that only identifiers pay for the registers this takes.
+[[gnu::noinline]] void scan_identifier(const char *current, const char *const line_end, int c) {
+  char *const id = text_top;
+  if (id + (current - line_end) >= line_end) return scan_general();
+  char *out = id;
+  const uint64_t word = copy_identifier(current, out, c);
+  if (out - id > 8) return scan_general(); // looked up by its text
+  const scan_data *keyword = scan_find_word_keyword(word);
+  if (keyword == nullptr) {
+    *out = '\0';
+    set_token(text_scan_data, SCAN_P_ID, id);
+    text_top = out + 1;
+  } else if (keyword->token != 0 && keyword->extended == 0) {
+    *text_scan_data = *keyword;
+  } else {
+    return scan_general();
+  }
+  text_current = const_cast<char *>(current);
+  text_char = c;
+}
+
 } // namespace
 
 // Keyword chains and visible line ends inside the stored line, most of the tokens of a program,
@@ -721,6 +759,8 @@ void scan_() {
           text_char = d;
           return;
         }
+      } else if (starts[static_cast<unsigned>(c + 1)] == S_IDENTIFIER) {
+        return scan_identifier(current, line_end, c);
       }
     }
   }
