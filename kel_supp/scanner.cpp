@@ -742,21 +742,24 @@ void scan_() {
         }
       } else if (starts[static_cast<unsigned>(c + 1)] == S_KEYWORD &&
                  text_top + (current - line_end) + 1 < line_end) {
-        uint32_t node = 0;
-        const char *next = current;
-        int d = c;
-        for (;;) {
-          const uint16_t edge = scan_trie[node].next[d];
-          if ((edge & SCAN_TRIE_KEYWORD) == 0) break;
-          node = edge & SCAN_TRIE_NODE;
-          d = static_cast<unsigned char>(*--next);
-          if ((edge & SCAN_TRIE_ONWARD) == 0) break;
+        const scan_data *keyword = scan_trie_leaves[c];
+        const char *next = current - 1;
+        if (keyword == nullptr) {
+          uint32_t node = 0;
+          next = current;
+          for (int d = c;;) {
+            const uint16_t edge = scan_trie[node].next[d];
+            if ((edge & SCAN_TRIE_KEYWORD) == 0) break;
+            node = edge & SCAN_TRIE_NODE;
+            d = static_cast<unsigned char>(*--next);
+            if ((edge & SCAN_TRIE_ONWARD) == 0) break;
+          }
+          keyword = scan_trie_keywords[node];
         }
-        if (const scan_data *keyword = scan_trie_keywords[node];
-            keyword != nullptr && keyword->token != 0 && keyword->extended == 0) {
+        if (keyword != nullptr && keyword->token != 0 && keyword->extended == 0) {
           *text_scan_data = *keyword;
           text_current = const_cast<char *>(next);
-          text_char = d;
+          text_char = static_cast<unsigned char>(*next);
           return;
         }
       } else if (starts[static_cast<unsigned>(c + 1)] == S_IDENTIFIER) {
