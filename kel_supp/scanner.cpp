@@ -729,8 +729,19 @@ inline void skip_white_space() {
 void scan_() {
   if (scan_trie_ends_in_line && scan_symbol_echo == 0) {
     const char *current = text_current;
-    const char *const line_end = text_last_char;
+    const char *line_end = text_last_char;
     int c = text_char;
+    if (c == ' ' && current == line_end) {
+      // The line's closing space: the next line is read, as skip_white_space reads it. An
+      // included file that ends puts back the token that was current when it was opened, which
+      // is then the result.
+      text_scan_data->token = 0;
+      text_next_line();
+      if (text_scan_data->token != 0) return;
+      current = text_current;
+      line_end = text_last_char;
+      c = text_char;
+    }
     if (c == ' ' && current > line_end) c = pass_spaces(current, line_end);
     if (current > line_end) { // c is a character of the line, not its closing space
       if (c == '\n') {
