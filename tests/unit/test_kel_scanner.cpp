@@ -624,4 +624,110 @@ TEST(ScannerPunctuation, ChainsStopAtBeginningsThatAreNoKeywords) {
   EXPECT_EQ(out, "");
 }
 
+// The tokens of `source` (numbers, with the text of identifiers) scanned with only the given
+// keywords loaded, each (spelling, token, extended).
+struct loaded_keyword {
+  const char *spelling;
+  int token;
+  int extended;
+};
+
+std::string tokens_with(const std::string &source, std::initializer_list<loaded_keyword> keywords,
+                        int case_insensitive = 1) {
+  const char *name = source_file(source);
+  std::string tokens;
+  const std::string out = output_of([&] {
+    text_init(1 << 16, 25, 100, 8);
+    scan_init(case_insensitive, 1, 0, 0, nullptr);
+    for (const loaded_keyword &k : keywords)
+      scan_load_keyword(k.spelling, nullptr, k.token, k.extended);
+    open_source(name);
+    for (int n = 0; n < 100; ++n) {
+      const scan_data &t = *text_scan_data;
+      tokens += (tokens.empty() ? "" : " ") + std::to_string(t.token);
+      if (t.token == SCAN_P_ID) tokens += std::string(":") + t.id;
+      if (t.token == SCAN_P_EOF) break;
+      scan_();
+    }
+  });
+  EXPECT_EQ(out, "") << source;
+  return tokens;
+}
+
+const std::string id = std::to_string(SCAN_P_ID);
+const std::string eoln = std::to_string(SCAN_P_EOLN);
+const std::string eof = std::to_string(SCAN_P_EOF);
+
+// Identifiers find their keyword by their bytes, however long: spellings of one to eight bytes
+// and longer ones, near misses on either side of eight bytes, folded case, a keyword loaded
+// again, a keyword that is no token (skipped) and one that reads on (a line comment).
+TEST(ScannerIdentifiers, FindTheirKeywordsWhateverTheirLength) {
+  const std::initializer_list<loaded_keyword> keywords = {
+      {"a", 20, 0},         {"ab", 21, 0},
+      {"abcdefgh", 22, 0},  {"abcdefghi", 23, 0},
+      {"abcdefghi", 24, 0}, // replaces the first
+      {"nil", 0, 0},        {"rem", 25, SCAN_P_COMMENT_LINE}};
+  const std::string source =
+      "a ab abcdefgh abcdefghi abcdefg abcdefghij ABCDEFGH Abcdefghi x nil y rem gone\n"
+      "q abcdefghX\n";
+  EXPECT_EQ(tokens_with(source, keywords),
+            "20 21 22 24 " + id + ":abcdefg " + id + ":abcdefghij 22 24 " + id + ":x " + id +
+                ":y " + eoln + " " + id + ":q " + id + ":abcdefghx " + eoln + " " + eof);
+  EXPECT_EQ(tokens_with("ABCDEFGH abcdefgh Ab\n", keywords, 0),
+            id + ":ABCDEFGH 22 " + id + ":Ab " + eoln + " " + eof);
+}
+
+// A spelling that holds a space is followed across it; the line's closing space is never part
+// of a chain.
+TEST(ScannerPunctuation, SpellingsWithASpaceAreFollowedAcrossIt) {
+  EXPECT_EQ(
+      tokens_with("[ ] [  ] [\n[ \n", {{"[", 30, 0}, {"[ ", 31, 0}, {"[ ]", 32, 0}, {"]", 33, 0}}),
+      "32 31 33 30 " + eoln + " 31 " + eoln + " " + eof);
+}
+
+// A byte that is a whole keyword stops being one as soon as a longer spelling begins with it,
+// whichever is loaded first.
+TEST(ScannerPunctuation, AByteIsAWholeKeywordUntilALongerSpellingBeginsWithIt) {
+  const std::string expected = "40 41 41 40 42 42 " + eoln + " " + eof;
+  EXPECT_EQ(tokens_with("; ;; ;;; ,,\n", {{";", 40, 0}, {";;", 41, 0}, {",", 42, 0}}), expected);
+  EXPECT_EQ(tokens_with("; ;; ;;; ,,\n", {{";;", 41, 0}, {",", 42, 0}, {";", 40, 0}}), expected);
+}
+
+// Reading a keyword takes room for its characters and for the one that ends it, as a copy of the
+// text would: with one byte free after "ab", the comma runs out of text space; with two, the
+// comma is read and "cd" runs out; with three, everything fits.
+TEST(ScannerPunctuation, AKeywordNeedsRoomForTheCharacterAfterIt) {
+  const std::string source = "ab,cd\n";
+  auto scan_with = [&](long size) {
+    text_init(size, 25, 100, 8);
+    scan_init(1, 1, 0, 0, token_names().data());
+    int token = SCAN_P_TOP;
+    for (const test_keyword &k : test_keywords)
+      scan_load_keyword(k.spelling, k.second, token++, k.extended);
+    open_source(source_file(source));
+  };
+  // Free bytes while "ab" is the current token, in a buffer of 4096 bytes.
+  long free_after_ab = 0;
+  output_of([&] {
+    scan_with(4096);
+    free_after_ab = text_last_char - text_top;
+    rest(); // to the end, which closes the file
+  });
+  auto outcome = [&](long free) {
+    output_to_stderr();
+    scan_with(4096 - free_after_ab + free);
+    if (text_last_char - text_top != free) std::exit(2);
+    std::fprintf(stderr, "%s\n", current().c_str());
+    for (int n = 0; n < 10 && text_scan_data->token != SCAN_P_EOF; ++n) {
+      scan_();
+      std::fprintf(stderr, "%s\n", current().c_str());
+    }
+    std::exit(0);
+  };
+  const std::string fatal = "//      1: Fatal \\([^)]*\\) Ran out of text space\n$";
+  EXPECT_EXIT(outcome(1), testing::ExitedWithCode(1), "^ID:ab\n" + fatal);
+  EXPECT_EXIT(outcome(2), testing::ExitedWithCode(1), "^ID:ab\n','\n" + fatal);
+  EXPECT_EXIT(outcome(3), testing::ExitedWithCode(0), "^ID:ab\n','\nID:cd\nEOLN\nEOF\n$");
+}
+
 } // namespace

@@ -154,6 +154,51 @@ INSTANTIATE_TEST_SUITE_P(Widths, TextTabs,
                                          tab_case{8, "\t\tZ\n", 17}, tab_case{4, "a\tZ\n", 5},
                                          tab_case{1, "a\tZ\n", 3}, tab_case{0, "ab\tZ\n", 4}));
 
+// Lines of tabs, the control bytes next to them (0x08 to 0x0B) and ordinary bytes at every
+// offset, many of them, so that lines also straddle the boundaries of the read blocks: each is
+// delivered as a plain expansion of its tabs gives it, with its line end and one space.
+TEST(TextGetChar, ExpandsEveryLineAsAPlainModelDoes) {
+  const std::string alphabet = std::string("\t\t\t\b\v\x0A") + "ab ;\xFF\x0C\r";
+  uint32_t seed = 12345;
+  auto next_random = [&seed](uint32_t bound) {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 8) % bound;
+  };
+  std::string bytes;
+  for (int line = 0; line < 9000; ++line) {
+    const uint32_t length = next_random(40);
+    for (uint32_t i = 0; i < length; ++i) {
+      const char c = alphabet[next_random(static_cast<uint32_t>(alphabet.size()))];
+      if (c != '\n') bytes += c;
+    }
+    bytes += '\n';
+  }
+  for (const uint32_t width : {0u, 1u, 3u, 8u, 13u}) {
+    SCOPED_TRACE("tab width " + std::to_string(width));
+    std::vector<int> expected;
+    size_t column = 0;
+    for (const char ch : bytes) {
+      const auto c = static_cast<unsigned char>(ch);
+      if (c == '\t' && width != 0) {
+        do
+          expected.push_back(sp);
+        while (++column % width != 0);
+      } else if (c == '\n') {
+        expected.insert(expected.end(), {nl, sp});
+        column = 0;
+      } else {
+        expected.push_back(c);
+        ++column;
+      }
+    }
+    expected.insert(expected.end(), {sp, sp, eof}); // the empty end-of-file line
+    source_file source(bytes);
+    start(1 << 20, 25, 100, width);
+    ASSERT_NE(text_open(source.name()), nullptr);
+    EXPECT_EQ(chars_to_end(expected.size() + 10), expected);
+  }
+}
+
 TEST(TextGetChar, DeliversHighBytesAsOrdinaryCharacters) {
   std::string bytes;
   std::vector<int> expected;

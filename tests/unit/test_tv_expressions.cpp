@@ -149,6 +149,14 @@ constexpr Case cases[] = {
     {"-~0", 1},
     {"+5", 5},
     {"-(2 + 3)", 0xFFFFFFFB},
+    // A unary operator before a lone operand, and before one that an operator follows.
+    {"-fwd", 0xFFFFE000},
+    {"~back", 0xFFFFEFFF},
+    {"!fwd", 0},
+    {"-back + 4", 0xFFFFF004},
+    {"-3 * -3", 9},
+    {"- - 3", 3},
+    {"-(fwd)", 0xFFFFE000},
     // '**' binds more tightly than the binary operators, associates to the right and takes a
     // unary operand on its right; the power is truncated toward zero and reduced modulo 2^32, and
     // a result that is not finite gives 0.
@@ -260,6 +268,12 @@ TEST_F(Expressions, FaultsEndTheRunWithTheirMessage) {
        std::nullopt},
       {"        .word nowhere\n        .word NoWhere + 1\n", "Undefined symbol 'nowhere'\n", 2,
        std::vector<std::uint32_t>{0, 1}},
+      {"        .word -nowhere\n        .word ~nowhere * 2\n", "Undefined symbol 'nowhere'\n", 2,
+       std::vector<std::uint32_t>{0, 0xFFFFFFFE}},
+      {"        .word - )\n",
+       "Scanned ')' whilst expecting one of ID, INTEGER, '!', '(', '+', '-', 'false', 'null', "
+       "'true', '~'\n",
+       1, std::nullopt},
       {"        .word 1 / 0\n        addi $1, $0, (# 5) / 0\n", "Division by zero\n", 2,
        std::vector<std::uint32_t>{0, addi_1_0}},
   };
