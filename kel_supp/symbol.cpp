@@ -4,6 +4,7 @@
 #include "symbol.h"
 
 #include <cstring>
+#include <iterator>
 
 #include "memalloc.h"
 #include "textio.h"
@@ -69,21 +70,47 @@ size_t pool_next_block = pool_block;
 unsigned char *pool_next = nullptr;
 size_t pool_left = 0;
 
+// Blocks no longer needed (outgrown indexes), kept as room for symbols: memory already in use
+// costs less to clear than fresh memory, every page of which costs a fault and a clear by the
+// system. The pool takes them, largest last in, before it asks for a fresh block.
+struct spare_block {
+  unsigned char *bytes;
+  size_t size;
+};
+spare_block spare_blocks[32];
+size_t spare_count = 0;
+
 // A zero-filled block of `bytes` (below 2^32), aligned like a symbol.
 void *allocate_symbol(size_t bytes) {
   constexpr size_t align = alignof(symbol_node);
   if (bytes > pool_block / 4) return mem_calloc(1, static_cast<uint32_t>(bytes));
   const size_t rounded = (bytes + align - 1) / align * align;
   if (rounded > pool_left) {
-    pool_left = pool_next_block;
-    pool_next = static_cast<unsigned char *>(mem_calloc(1, static_cast<uint32_t>(pool_left)));
-    mem_advise_large(pool_next, pool_left);
-    if (pool_next_block < pool_block_limit) pool_next_block *= 2;
+    if (spare_count > 0) {
+      const spare_block spare = spare_blocks[--spare_count];
+      std::memset(spare.bytes, 0, spare.size);
+      pool_next = spare.bytes;
+      pool_left = spare.size;
+    } else {
+      pool_left = pool_next_block;
+      pool_next = static_cast<unsigned char *>(mem_calloc(1, static_cast<uint32_t>(pool_left)));
+      mem_advise_large(pool_next, pool_left);
+      if (pool_next_block < pool_block_limit) pool_next_block *= 2;
+    }
   }
   void *block = pool_next;
   pool_next += rounded;
   pool_left -= rounded;
   return block;
+}
+
+// Gives a block back, or keeps it for symbols when it is large enough to be worth it.
+void recycle_for_symbols(void *block, size_t bytes) {
+  if (bytes < pool_block || spare_count == std::size(spare_blocks)) {
+    mem_free(block);
+    return;
+  }
+  spare_blocks[spare_count++] = {static_cast<unsigned char *>(block), bytes};
 }
 
 symbol_node *header_of(void *body) {
@@ -195,7 +222,7 @@ void index_rebuild(symbol_table *table, uint32_t size) {
       j = (j + 1) & mask;
     table->index[j] = node;
   }
-  if (old != nullptr) mem_free(old);
+  if (old != nullptr) recycle_for_symbols(old, size_t{old_size} * sizeof(symbol_node *));
 }
 
 // The home hash is taken to crowd its keys together when insertions of new keys pass over more
