@@ -255,3 +255,28 @@ TEST_F(SymbolTable, LargeTableFindsNewestOfEveryName) {
   EXPECT_EQ(lookup(table, "l20000"), nullptr);
   EXPECT_EQ(lookup(table, "AaAa"), nullptr);
 }
+
+// Symbols created while text-keyed tables grow (their outgrown indexes become room for symbols)
+// are zero-filled and keep their values while the tables go on growing, whichever table they
+// belong to.
+TEST_F(SymbolTable, SymbolsStayZeroFilledAndIntactThroughGrowth) {
+  symbol_table *tables[] = {string_table("first", 101), string_table("second", 7)};
+  std::vector<std::string> names;
+  for (int i = 0; i < 60000; ++i)
+    names.push_back("n" + std::to_string(i));
+  std::vector<named_value *> symbols;
+  for (size_t i = 0; i < names.size(); ++i) {
+    named_value *symbol = insert(tables[i % 2], names[i].c_str());
+    ASSERT_EQ(symbol->val, 0) << names[i];
+    symbol->val = static_cast<int32_t>(i) + 1;
+    auto *block = static_cast<named_value *>(symbol_new_symbol(sizeof(named_value)));
+    ASSERT_EQ(block->id, nullptr);
+    ASSERT_EQ(block->val, 0);
+    block->val = -1;
+    symbols.push_back(symbol);
+  }
+  for (size_t i = 0; i < names.size(); ++i) {
+    ASSERT_EQ(lookup(tables[i % 2], names[i].c_str()), symbols[i]) << names[i];
+    ASSERT_EQ(symbols[i]->val, static_cast<int32_t>(i) + 1) << names[i];
+  }
+}
