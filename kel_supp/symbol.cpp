@@ -297,12 +297,12 @@ void *symbol_new_symbol(size_t size) {
   return body_of(static_cast<symbol_node *>(allocate_symbol(sizeof(symbol_node) + size)));
 }
 
-void *symbol_insert_symbol(symbol_table *table, void *symbol) {
+namespace {
+
+// Inserts a symbol whose index key (for an indexed table) is already worked out.
+void *insert_symbol(symbol_table *table, void *symbol, bool in_index, const index_key &key) {
   symbol_node *node = header_of(symbol);
   // An indexed table's index key holds the full hash, as the table's hash function computes it.
-  const bool in_index = indexed(table);
-  index_key key{};
-  if (in_index) key = index_key_of(key_text(symbol), table->hash_prime);
   node->hash = in_index ? key.hash : table->hash(table->hash_prime, symbol);
   symbol_node **slot = &table->table[node->hash % table->hash_size];
   node->next_hash = *slot;
@@ -316,12 +316,36 @@ void *symbol_insert_symbol(symbol_table *table, void *symbol) {
   return symbol;
 }
 
+} // namespace
+
+void *symbol_insert_symbol(symbol_table *table, void *symbol) {
+  const bool in_index = indexed(table);
+  return insert_symbol(table, symbol, in_index,
+                       in_index ? index_key_of(key_text(symbol), table->hash_prime) : index_key{});
+}
+
 void *symbol_insert_key(symbol_table *table, void *key, size_t key_size, size_t symbol_size) {
   if (key_size > symbol_size)
     text_message(TEXT_FATAL, "programmer error - key_size > symbol_size in symbol_insert_key\n");
   void *symbol = symbol_new_symbol(symbol_size);
   std::memcpy(symbol, key, key_size);
   return symbol_insert_symbol(table, symbol);
+}
+
+void *symbol_find_or_insert_key(symbol_table *table, void *key, size_t key_size,
+                                size_t symbol_size) {
+  if (!indexed(table) || key_size > symbol_size) {
+    void *found = symbol_lookup_key(table, key, nullptr);
+    return found != nullptr ? found : symbol_insert_key(table, key, key_size, symbol_size);
+  }
+  // The key is worked out once for the look-up and the insertion.
+  const char *text = key_text(key);
+  const index_key k = index_key_of(text, table->hash_prime);
+  if (table->index_size != 0)
+    if (symbol_node *node = *index_find(table, text, k); node != nullptr) return body_of(node);
+  void *symbol = symbol_new_symbol(symbol_size);
+  std::memcpy(symbol, key, key_size);
+  return insert_symbol(table, symbol, true, k);
 }
 
 void *symbol_lookup_key(symbol_table *table, void *key, void *scope) {

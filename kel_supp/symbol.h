@@ -20,6 +20,10 @@ void *symbol_new_symbol(size_t size);
 void *symbol_insert_symbol(symbol_table *table, void *symbol);
 void *symbol_insert_key(symbol_table *table, void *key, size_t key_size, size_t symbol_size);
 void *symbol_lookup_key(symbol_table *table, void *key, void *scope);
+// The newest symbol with the key in any scope, as symbol_lookup_key(table, key, null) finds it;
+// when there is none, a new one as symbol_insert_key makes it.
+void *symbol_find_or_insert_key(symbol_table *table, void *key, size_t key_size,
+                                size_t symbol_size);
 
 uint32_t symbol_hash_string(uint32_t hash_prime, void *key);
 int symbol_compare_string(void *left, void *right);

@@ -205,11 +205,9 @@ void label() {
   scan_test(nullptr, SCAN_P_ID, &label_stop);
   char *id = text_scan_data->id;
   scan_();
-  torvane_data_node *record = kel_find_label(id);
-  if (record == nullptr) {
-    record = static_cast<torvane_data_node *>(
-        symbol_insert_key(torvane, &id, sizeof id, sizeof(torvane_data_node)));
-  }
+  // The label's record, or a new one when it has none yet.
+  auto *record = static_cast<torvane_data_node *>(
+      symbol_find_or_insert_key(torvane, &id, sizeof id, sizeof(torvane_data_node)));
   record->val = static_cast<integer>(*location);
   last_label = record;
   scan_test_set(nullptr, &label_stop, &label_stop);

@@ -1,6 +1,8 @@
 // Symbol tables: the string hash, insertion and lookup order, scopes, and the statistics report.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -254,6 +256,45 @@ TEST_F(SymbolTable, LargeTableFindsNewestOfEveryName) {
     ASSERT_EQ(lookup(table, names[i].c_str()), newest[i]) << names[i];
   EXPECT_EQ(lookup(table, "l20000"), nullptr);
   EXPECT_EQ(lookup(table, "AaAa"), nullptr);
+}
+
+// Finding or inserting a key gives what a look-up followed, when it finds nothing, by an
+// insertion gives: the same symbols, the same table (its statistics), in a text-keyed table and
+// in one with a hash function of its own.
+TEST_F(SymbolTable, FindOrInsertActsAsLookUpThenInsert) {
+  for (const bool own_hash : {false, true}) {
+    SCOPED_TRACE(own_hash ? "own hash" : "text hash");
+    auto table_named = [&](const char *name) {
+      return own_hash ? symbol_new_table(name, 5, 31, symbol_compare_string, digit_hash,
+                                         symbol_print_string)
+                      : string_table(name, 5);
+    };
+    symbol_table *combined = table_named("labels");
+    symbol_table *separate = table_named("labels");
+    const char *names[] = {"1a", "2b", "1a", "3c", "2b", "1a", "4d", "3e"};
+    for (const char *name : names) {
+      auto *found = static_cast<named_value *>(
+          symbol_find_or_insert_key(combined, &name, sizeof name, sizeof(named_value)));
+      named_value *expected = lookup(separate, name);
+      if (expected == nullptr) {
+        expected = insert(separate, name);
+        EXPECT_EQ(found->val, 0) << name;
+        found->val = expected->val = static_cast<int32_t>(std::strlen(name));
+      }
+      EXPECT_EQ(found, lookup(combined, name)) << name;
+      EXPECT_STREQ(found->id, name);
+      EXPECT_EQ(found->val, expected->val) << name;
+    }
+    // A key entered again with symbol_insert_key hides the earlier one for both.
+    const char *again = "3c";
+    insert(combined, again)->val = 99;
+    EXPECT_EQ(static_cast<named_value *>(
+                  symbol_find_or_insert_key(combined, &again, sizeof again, sizeof(named_value)))
+                  ->val,
+              99);
+    insert(separate, again)->val = 99;
+    EXPECT_EQ(statistics(combined, 4), statistics(separate, 4));
+  }
 }
 
 // Symbols created while text-keyed tables grow (their outgrown indexes become room for symbols)
