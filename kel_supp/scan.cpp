@@ -155,8 +155,8 @@ void word_keyword(const scan_data *keyword, size_t length) {
     word = scan_pack_word(word, text[i]);
   scan_word_index &index = scan_word_keywords;
   const uint32_t bits = index.slots == nullptr ? 0 : 64 - index.shift;
-  if (index.slots == nullptr || index.count >= (uint32_t{1} << bits) / 4) {
-    // Grows to four times the keywords and enters them again.
+  if (index.slots == nullptr || index.count >= (uint32_t{1} << bits) / 8) {
+    // Doubles and enters the keywords again.
     if (bits >= 24) text_message(TEXT_FATAL, "keyword index too large\n");
     const scan_word_slot *old = index.slots;
     const uint32_t old_size = old == nullptr ? 0 : uint32_t{1} << bits;

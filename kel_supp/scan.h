@@ -43,8 +43,9 @@ inline const scan_data *scan_find_keyword(const char *text, uint32_t length) {
 // scanner's identifiers may spell, keyed by their bytes packed into one number, the first byte
 // highest (`scan_pack_word`). Spellings hold no NUL, so the number stands for the text. The
 // scanner packs an identifier's bytes as it copies them and finds its keyword with one multiply
-// and a compare or two. Open addressing over a power-of-two number of slots, at most a quarter
-// full; a later keyword with the same text replaces the earlier, as in scan_table.
+// and a compare or two. Open addressing over a power-of-two number of slots, at most an eighth
+// full, so that nearly every look-up ends at its first slot, keyword or not; a later keyword with
+// the same text replaces the earlier, as in scan_table.
 struct scan_word_slot {
   uint64_t word;
   const scan_data *keyword; // null for a free slot
