@@ -7,7 +7,8 @@
 #
 # It installs binutils-mips-linux-gnu when mips-linux-gnu-as is missing, builds torvane in
 # Release in build-bench/, generates the programs there (bench/gen.py), runs the two assemblers
-# alternately, and prints for each program the median wall time, lines per second, peak memory
+# alternately, in rounds over all the programs, and prints for each program the median wall
+# time, lines per second, peak memory
 # (/usr/bin/time -v) and the ratios torvane / GNU as. Then it checks the object files and
 # listings of torvane against bench/checksums.txt, so an optimisation that changes a byte of
 # output shows up here. The table is also written to bench/results.txt.
@@ -74,21 +75,34 @@ median() { # numbers on standard input
 
 results=$work/results.tsv
 : >"$results"
+# The runs go in rounds, each round running every program that still needs runs once with each
+# assembler, so that a machine whose speed drifts while the benchmark runs slows every program
+# alike: the targets compare programs with one another, not only the two assemblers.
+max_runs=0
 for entry in "${programs[@]}"; do
   read -r name lines kind n <<<"$entry"
   generate "$name" "$lines" "$kind"
-  asm=$work/$name.asm
-  # Token texts of all three passes stay in the text buffer: room for three times the source.
-  size=$(stat -c %s "$asm")
-  text_size=$(( size * 3 + 1000000 ))
-  : >"$work/$name.tv" ; : >"$work/$name.gas"
-  for ((i = 1; i <= n; i++)); do
+  : >"$work/$name.tv" ; : >"$work/$name.gas" ; : >"$work/$name.stdout.all"
+  (( n > max_runs )) && max_runs=$n
+done
+for ((i = 1; i <= max_runs; i++)); do
+  for entry in "${programs[@]}"; do
+    read -r name lines kind n <<<"$entry"
+    (( i > n )) && continue
+    asm=$work/$name.asm
+    # Token texts of all three passes stay in the text buffer: room for three times the source.
+    size=$(stat -c %s "$asm")
+    text_size=$(( size * 3 + 1000000 ))
     out_file=$work/$name.stdout measure "$torvane" -T$text_size -o"$work/$name.hex" "$asm" >>"$work/$name.tv"
+    cat "$work/$name.stdout" >>"$work/$name.stdout.all"
     out_file=/dev/null measure "${gas[@]}" -o "$work/$name.o" "$work/$name.s" >>"$work/$name.gas"
   done
-  if [[ -s $work/$name.stdout ]]; then
+done
+for entry in "${programs[@]}"; do
+  read -r name lines kind n <<<"$entry"
+  if [[ -s $work/$name.stdout.all ]]; then
     echo "torvane printed messages for $name:" >&2
-    head -5 "$work/$name.stdout" >&2
+    head -5 "$work/$name.stdout.all" >&2
     exit 1
   fi
   tv_us=$(cut -d' ' -f1 "$work/$name.tv" | median)
