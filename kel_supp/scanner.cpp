@@ -773,6 +773,15 @@ void scan_() {
           text_char = static_cast<unsigned char>(*next);
           return;
         }
+        // A skipped comment to the end of a line that ends with a newline: as read_line_comment
+        // passes over it, the token is the line end that follows it.
+        if (keyword != nullptr && keyword->extended == SCAN_P_COMMENT_LINE &&
+            scan_newline_visible && line_end[1] == '\n') {
+          set_token(text_scan_data, SCAN_P_EOLN, eoln_text);
+          text_current = const_cast<char *>(line_end);
+          text_char = ' '; // the line's closing space
+          return;
+        }
       } else if (starts[static_cast<unsigned>(c + 1)] == S_IDENTIFIER) {
         return scan_identifier(current, line_end, c);
       }
