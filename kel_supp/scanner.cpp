@@ -719,6 +719,43 @@ inline void skip_white_space() {
   text_char = c;
 }
 
+// A number inside the stored line, at `current`, as read_number reads it, when it is plain: at
+// most nine decimal digits, or "0x" and at most eight hexadecimal ones, followed by no further
+// digit, "_", "." or letter (all of which read_number takes into the number). Its value then
+// needs no saturation. Any other number goes to the general scanner.
+[[gnu::noinline]] void scan_number(const char *current, const char *const line_end, int c) {
+  char *const id = text_top;
+  if (id + (current - line_end) >= line_end) return scan_general();
+  char *out = id;
+  uint32_t value = 0;
+  int d = c;
+  if (c == '0' && (static_cast<unsigned char>(current[-1]) | 0x20) == 'x') {
+    *out++ = '0';
+    *out++ = current[-1];
+    current -= 2;
+    d = static_cast<unsigned char>(*current);
+    const char *const first = current;
+    for (; is(d, C_HEX) && first - current < 8; d = static_cast<unsigned char>(*--current)) {
+      *out++ = static_cast<char>(d);
+      value = value * 16 + digit_value(d);
+    }
+    if (current == first) return scan_general(); // "0x" without digits
+  } else {
+    const char *const first = current;
+    for (; is(d, C_DIGIT) && first - current < 9; d = static_cast<unsigned char>(*--current)) {
+      *out++ = static_cast<char>(d);
+      value = value * 10 + static_cast<uint32_t>(d - '0');
+    }
+  }
+  if (d == '_' || d == '.' || is(d, C_LETTER | C_DIGIT)) return scan_general();
+  *out = '\0';
+  set_token(text_scan_data, SCAN_P_INTEGER, id);
+  text_scan_data->data.u = value;
+  text_top = out + 1;
+  text_current = const_cast<char *>(current);
+  text_char = d;
+}
+
 } // namespace
 
 // Keyword chains and visible line ends inside the stored line, most of the tokens of a program,
@@ -784,6 +821,8 @@ void scan_() {
         }
       } else if (starts[static_cast<unsigned>(c + 1)] == S_IDENTIFIER) {
         return scan_identifier(current, line_end, c);
+      } else if (starts[static_cast<unsigned>(c + 1)] == S_NUMBER) {
+        return scan_number(current, line_end, c);
       }
     }
   }

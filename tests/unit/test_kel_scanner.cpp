@@ -215,6 +215,23 @@ TEST(ScannerTokens, IdentifiersNumbersLineEndsAndPunctuation) {
   });
 }
 
+// Numbers of every form the scanner knows, on both sides of the lengths up to which a plain one
+// needs no saturation, and with what can follow a number's digits.
+TEST(ScannerTokens, NumbersOfEveryForm) {
+  expect_tokens({
+      {"123456789 1234567890 4294967295 4294967296 99999999999\n",
+       "INTEGER:123456789=123456789 INTEGER:1234567890=1234567890 "
+       "INTEGER:4294967295=4294967295 INTEGER:4294967296=4294967295 "
+       "INTEGER:99999999999=4294967295 EOLN EOF"},
+      {"0xFFFFFFFF 0X1f 0x123456789 0x 0x1Fg 0x1.\n",
+       "INTEGER:0xFFFFFFFF=4294967295 INTEGER:0X1f=31 INTEGER:0x123456789=4294967295 "
+       "INTEGER:0x=0 INTEGER:0x1Fg=31 INTEGER:0x1=1 '.' EOLN EOF"},
+      {"007 1_000 10h 1. 2,(3\n",
+       "INTEGER:007=7 INTEGER:1000=1000 INTEGER:10h=10 INTEGER:1=1 '.' INTEGER:2=2 ',' '(' "
+       "INTEGER:3=3 EOLN EOF"},
+  });
+}
+
 TEST(ScannerTokens, ExtendedKinds) {
   expect_tokens({
       // a character, or an escape sequence after the escape character
