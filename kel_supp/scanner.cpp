@@ -145,6 +145,17 @@ inline void set_token(scan_data *token, int number, char *id) {
   std::memset(&token->data, 0, sizeof token->data);
 }
 
+// Copies a keyword's record into the token record field by field: the token number, which the
+// parser reads at once, then comes from a store of its own size, which the processor passes on
+// to that read directly (a wider store covering it may have to reach the cache first).
+inline void copy_keyword(scan_data *token, const scan_data *keyword) {
+  token->id = keyword->id;
+  token->extended = keyword->extended;
+  token->data = keyword->data;
+  __asm__("" ::: "memory");
+  token->token = keyword->token;
+}
+
 struct token_kind {
   int token;
   int extended;
@@ -206,7 +217,7 @@ token_kind read_identifier(scan_data *token, char *start) {
   }
   append('\0');
   if (keyword != nullptr) {
-    *token = *keyword;
+    copy_keyword(token, keyword);
     text_top = start; // the keyword's own text stands in for the identifier's
     return {keyword->token, keyword->extended};
   }
@@ -353,7 +364,7 @@ token_kind read_keyword(scan_data *token) {
   // The root spells the empty text, which is no keyword.
   if (const scan_data *found = scan_trie == nullptr ? nullptr : scan_trie_keywords[node];
       found != nullptr) {
-    *token = *found;
+    copy_keyword(token, found);
     return {found->token, found->extended};
   }
   text_message(TEXT_ERROR_ECHO, "Unexpected character 0x%.2X '%c' in source file\n",
@@ -675,7 +686,7 @@ inline void skip_white_space() {
       // it as a chain would take is there: that room is then never in question.
       if (const scan_data *leaf = scan_trie_leaves[c];
           leaf != nullptr && text_current > text_last_char && text_top + 2 < text_last_char) {
-        *token = *leaf;
+        copy_keyword(token, leaf);
         text_char = static_cast<unsigned char>(*--text_current);
         kind = {leaf->token, leaf->extended};
       } else {
@@ -711,7 +722,7 @@ inline void skip_white_space() {
     set_token(text_scan_data, SCAN_P_ID, id);
     text_top = out + 1;
   } else if (keyword->token != 0 && keyword->extended == 0) {
-    *text_scan_data = *keyword;
+    copy_keyword(text_scan_data, keyword);
   } else {
     return scan_general();
   }
@@ -805,7 +816,7 @@ void scan_() {
           keyword = scan_trie_keywords[node];
         }
         if (keyword != nullptr && keyword->token != 0 && keyword->extended == 0) {
-          *text_scan_data = *keyword;
+          copy_keyword(text_scan_data, keyword);
           text_current = const_cast<char *>(next);
           text_char = static_cast<unsigned char>(*next);
           return;
