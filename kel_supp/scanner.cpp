@@ -131,12 +131,6 @@ inline bool advance_line_end(unsigned long closed) {
   return text_char != ' ' || advance(closed);
 }
 
-// identifier ::= ( letter | "_" ) { letter | digit | "_" }, then one lookup in the keyword table.
-// The characters are copied straight from the stored line: a line ends with its line end and
-// a space, neither of which continues an identifier, so the identifier's next character is
-// always inside the line, and only the space check of text_insert_char remains.
-// What a reader has put into the token record, taken from where it came from rather than read
-// back from the record just written, which the processor would have to wait for.
 // Writes a whole token record of a built-in token: no extended kind, a zero value.
 inline void set_token(scan_data *token, int number, char *id) {
   token->id = id;
@@ -156,6 +150,8 @@ inline void copy_keyword(scan_data *token, const scan_data *keyword) {
   token->token = keyword->token;
 }
 
+// What a reader has put into the token record, taken from where it came from rather than read
+// back from the record just written, which the processor would have to wait for.
 struct token_kind {
   int token;
   int extended;
@@ -184,6 +180,10 @@ inline const scan_data *identifier_keyword(const char *id, const char *end, uint
   return length <= 8 ? scan_find_word_keyword(word) : scan_find_keyword(id, length);
 }
 
+// identifier ::= ( letter | "_" ) { letter | digit | "_" }, then one lookup in the keyword table.
+// The characters are copied straight from the stored line: a line ends with its line end and
+// a space, neither of which continues an identifier, so the identifier's next character is
+// always inside the line, and only the space check of text_insert_char remains.
 token_kind read_identifier(scan_data *token, char *start) {
   char *id = text_top;
   char *out = text_top;
@@ -595,10 +595,6 @@ bool read_continuation(scan_data *token, char *start) {
   return true;
 }
 
-// Skips white space; a newline is a token of its own when line ends are visible.
-// Blanks within the stored line are passed over without going through text_get_char; the line's
-// end, and what follows it, is left to text_get_char.
-// Runs of spaces, such as expanded tabs, are passed over eight at a time.
 // Passes over the run of spaces that begins at `current` (a space of the stored line, above its
 // closing space) and returns the first other character, or the closing space; `current` then
 // points at it. Most runs are one space, after a comma, or the few of an expanded tab; longer
@@ -625,6 +621,9 @@ inline int pass_spaces(const char *&current, const char *const line_end) {
   return c;
 }
 
+// Skips white space; a newline is a token of its own when line ends are visible.
+// Blanks within the stored line are passed over without going through text_get_char; the line's
+// end, and what follows it, is left to text_get_char.
 inline void skip_white_space() {
   for (int c = text_char;; c = text_char) {
     // Spaces within the stored line.
@@ -732,8 +731,8 @@ inline void skip_white_space() {
 
 // A number inside the stored line, at `current`, as read_number reads it, when it is plain: at
 // most nine decimal digits, or "0x" and at most eight hexadecimal ones, followed by no further
-// digit, "_", "." or letter (all of which read_number takes into the number). Its value then
-// needs no saturation. Any other number goes to the general scanner.
+// digit, "_", "." or letter (which read_number may take into the number). Its value then needs
+// no saturation. Any other number goes to the general scanner.
 [[gnu::noinline]] void scan_number(const char *current, const char *const line_end, int c) {
   char *const id = text_top;
   if (id + (current - line_end) >= line_end) return scan_general();
@@ -769,11 +768,11 @@ inline void skip_white_space() {
 
 } // namespace
 
-// Keyword chains and visible line ends inside the stored line, most of the tokens of a program,
-// are read here without the general scanner's set-up. They are read exactly as the general
-// scanner reads them (skip_white_space, then the fast path of read_keyword, or the line end);
-// nothing is written until the token is known, so every other case goes to the general scanner
-// from the same place.
+// Keyword chains, identifiers, plain numbers, skipped line comments and visible line ends inside
+// the stored line, nearly all the tokens of a program, are read here without the general
+// scanner's set-up, exactly as the general scanner reads them (skip_white_space, then the paths
+// of its readers that need no check of the free space). Nothing is written until the token is
+// known, so every other case goes to the general scanner from the same place.
 void scan_() {
   if (scan_trie_ends_in_line && scan_symbol_echo == 0) {
     const char *current = text_current;
