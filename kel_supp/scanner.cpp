@@ -91,10 +91,6 @@ constexpr std::array<unsigned char, 257> make_starts() {
 
 constexpr std::array<unsigned char, 257> starts = make_starts();
 
-inline bool continues_identifier(int c) {
-  return is(c, C_WORD);
-}
-
 // The texts of the two built-in tokens that keep nothing in the buffer.
 char eoln_text[] = "EOLN";
 char eof_text[] = "EOF";
@@ -173,13 +169,6 @@ inline uint64_t copy_identifier(const char *&current, char *&out, int &c) {
   return word;
 }
 
-// The keyword spelled by the identifier from `id` to `end`, packed by copy_identifier as `word`,
-// or null. One of more than eight bytes is looked up by its text.
-inline const scan_data *identifier_keyword(const char *id, const char *end, uint64_t word) {
-  const auto length = static_cast<uint32_t>(end - id);
-  return length <= 8 ? scan_find_word_keyword(word) : scan_find_keyword(id, length);
-}
-
 // identifier ::= ( letter | "_" ) { letter | digit | "_" }, then one lookup in the keyword table.
 // The characters are copied straight from the stored line: a line ends with its line end and
 // a space, neither of which continues an identifier, so the identifier's next character is
@@ -189,32 +178,23 @@ token_kind read_identifier(scan_data *token, char *start) {
   char *out = text_top;
   const char *current = text_current;
   const char *const line_end = text_last_char;
-  const bool fold = scan_case_insensitive != 0;
+  const unsigned char *const stored =
+      scan_case_insensitive != 0 ? folded_word_bytes.data() : word_bytes.data();
   int c = text_char;
-  const scan_data *keyword;
-  if (out + (current - line_end) < line_end) {
-    const uint64_t word = copy_identifier(current, out, c);
-    text_top = out;
-    text_current = const_cast<char *>(current);
-    text_char = c;
-    keyword = identifier_keyword(id, out, word);
-  } else {
-    for (; continues_identifier(c) && current > line_end;
-         c = static_cast<unsigned char>(*--current)) {
-      if (out >= line_end) text_out_of_space();
-      *out++ = static_cast<char>(fold && is(c, C_UPPER) ? c + ('a' - 'A') : c);
-    }
-    text_top = out;
-    text_current = const_cast<char *>(current);
-    text_char = c;
-    // The general path, should an identifier ever reach the end of the stored line.
-    for (; continues_identifier(c); c = text_char) {
-      if (fold && is(c, C_UPPER)) c += 'a' - 'A';
-      append(c);
-      text_get_char();
-    }
-    keyword = lookup(id);
+  for (unsigned char b; (b = stored[c]) != 0 && current > line_end;
+       c = static_cast<unsigned char>(*--current)) {
+    if (out >= line_end) text_out_of_space();
+    *out++ = static_cast<char>(b);
   }
+  text_top = out;
+  text_current = const_cast<char *>(current);
+  text_char = c;
+  // The general path, should an identifier ever reach the end of the stored line.
+  for (unsigned char b; c >= 0 && (b = stored[c]) != 0; c = text_char) { // -1: end of input
+    append(b);
+    text_get_char();
+  }
+  const scan_data *keyword = lookup(id);
   append('\0');
   if (keyword != nullptr) {
     copy_keyword(token, keyword);
@@ -333,34 +313,16 @@ token_kind read_keyword(scan_data *token) {
   char *const t = text_top;
   const int first = text_char;
   uint32_t node = 0; // the node of the longest keyword so far; 0 for none
-  const char *current = text_current;
-  const char *const line_end = text_last_char;
-  if (scan_trie_ends_in_line && t + (current - line_end) + 1 < line_end) {
-    // Within the stored line, with room for all of its rest: the characters are taken straight
-    // from the line, and the chain ends in the line at the latest at its closing space, which no
-    // spelling holds. No character then needs a check of its own.
-    int c = first;
-    for (;;) {
-      const uint16_t edge = scan_trie[node].next[c];
-      if ((edge & SCAN_TRIE_KEYWORD) == 0) break;
-      node = edge & SCAN_TRIE_NODE;
-      c = static_cast<unsigned char>(*--current);
-      if ((edge & SCAN_TRIE_ONWARD) == 0) break; // whatever follows ends the chain
-    }
-    text_current = const_cast<char *>(current);
-    text_char = c;
-  } else {
-    // A NUL is never part of a spelling (spellings are NUL-terminated) and -1 is no character.
-    for (int c = first; c > 0; c = text_char) {
-      if (text_top >= text_last_char) text_out_of_space();
-      ++text_top; // the room the character takes, unwritten
-      const uint16_t edge = scan_trie_step(node, c);
-      if ((edge & SCAN_TRIE_KEYWORD) == 0) break;
-      node = edge & SCAN_TRIE_NODE;
-      text_get_char();
-    }
-    text_top = t;
+  // A NUL is never part of a spelling (spellings are NUL-terminated) and -1 is no character.
+  for (int c = first; c > 0; c = text_char) {
+    if (text_top >= text_last_char) text_out_of_space();
+    ++text_top; // the room the character takes, unwritten
+    const uint16_t edge = scan_trie_step(node, c);
+    if ((edge & SCAN_TRIE_KEYWORD) == 0) break;
+    node = edge & SCAN_TRIE_NODE;
+    text_get_char();
   }
+  text_top = t;
   // The root spells the empty text, which is no keyword.
   if (const scan_data *found = scan_trie == nullptr ? nullptr : scan_trie_keywords[node];
       found != nullptr) {
@@ -681,16 +643,7 @@ inline void skip_white_space() {
       kind = {SCAN_P_EOLN, 0};
       break;
     default:
-      // A byte that is a whole token (a comma, say) is taken at once when the room that reading
-      // it as a chain would take is there: that room is then never in question.
-      if (const scan_data *leaf = scan_trie_leaves[c];
-          leaf != nullptr && text_current > text_last_char && text_top + 2 < text_last_char) {
-        copy_keyword(token, leaf);
-        text_char = static_cast<unsigned char>(*--text_current);
-        kind = {leaf->token, leaf->extended};
-      } else {
-        kind = read_keyword(token);
-      }
+      kind = read_keyword(token);
       break;
     }
     if (kind.extended != 0) {
@@ -770,9 +723,10 @@ inline void skip_white_space() {
 
 // Keyword chains, identifiers, plain numbers, skipped line comments and visible line ends inside
 // the stored line, nearly all the tokens of a program, are read here without the general
-// scanner's set-up, exactly as the general scanner reads them (skip_white_space, then the paths
-// of its readers that need no check of the free space). Nothing is written until the token is
-// known, so every other case goes to the general scanner from the same place.
+// scanner's set-up, exactly as the general scanner reads them: only when the free space holds
+// all the rest of the line, so that none of its checks of the free space could fail. Nothing is
+// written until the token is known, so every other case goes to the general scanner from the
+// same place.
 void scan_() {
   if (scan_trie_ends_in_line && scan_symbol_echo == 0) {
     const char *current = text_current;
